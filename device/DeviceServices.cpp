@@ -1,0 +1,6 @@
+#include "DeviceServices.h"
+
+DeviceServices DeviceServices::platform()
+{
+    return DeviceServices{&platformTargetAccess(), &libraryTransport(), &embeddedFirmwareImage()};
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "FirmwareImage.h"
+#include "TargetAccess.h"
+#include "Transport.h"
+
+#include <functional>
+
+// Everything the wizard needs from below: the boards, the transport and the
+// firmware image. None of the pointers is owned; each must outlive the wizard.
+struct DeviceServices
+{
+    ITargetAccess *targets = nullptr;
+    ITransport *transport = nullptr;
+    IFirmwareImage *firmware = nullptr;
+
+    // The platform's real devices, library and embedded image.
+    static DeviceServices platform();
+};
