@@ -1,0 +1,36 @@
+#pragma once
+
+#include "FirmwareImage.h"
+#include "Transport.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What a download runs against: the transport library, the image, and the
+// way to tell the user that the image is missing.
+struct DownloadContext
+{
+    ITransport &transport;
+    IFirmwareImage &image;
+    std::function<void()> reportMissingImage; // shows "File not found", returns once dismissed
+};
+
+// Results of downloadImage.
+constexpr int kDownloadOk = 0;
+constexpr int kDownloadRefused = 4;      // refused, failed on the line, or could not start
+constexpr int kDownloadSumMismatch = 5;
+constexpr int kDownloadNoImage = -1;
+
+// Where the image is looked up.
+constexpr const char *kFirmwareType = "BINFILE";
+constexpr int kFirmwareId = 104;
+
+// Opens and connects the board named by the descriptor, downloads the image
+// and tears the connection down again on every path. 0 when the board
+// confirmed the whole image, 1 on any failure.
+int burnFirmware(const std::string &descriptor, const DownloadContext &context);
+
+// Sends the image over an open, connected handle, one packet and one reply
+// at a time, and compares the board's final sum with its own.
+int downloadImage(uint32_t handle, const DownloadContext &context);

@@ -1,0 +1,27 @@
+#include "TargetQuery.h"
+
+#include "CommandPacket.h"
+#include "TargetLink.h"
+
+std::string queryTargetName(IDeviceIo &io, const std::string &path)
+{
+    CommandPacket query;
+    buildCommandHeader(query.header, 'Q', 0, 0, 0xFFFFFFFFu, 0, false);
+    const std::size_t length = commandPacketLength(query);
+
+    CTargetLink link(io, path);
+    link.handle = io.open(link.path);
+    // A board that cannot be opened still costs the two pauses: the
+    // exchange takes the same time whatever the board does.
+    if (link.handle != IDeviceIo::kInvalidHandle)
+        io.write(link.handle, reinterpret_cast<const uint8_t *>(&query), length);
+    io.pause(kQueryPauseMs);
+    if (link.handle != IDeviceIo::kInvalidHandle)
+        io.collect(link.handle, link.reply, sizeof link.reply, kQueryPauseMs);
+    else
+        io.pause(kQueryPauseMs);
+
+    const std::string name = link.replyName();
+    link.found = !name.empty();
+    return name;
+}

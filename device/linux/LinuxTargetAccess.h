@@ -1,0 +1,19 @@
+#pragma once
+
+#include "BoardDirectoryEnumerator.h"
+#include "LinuxDeviceIo.h"
+#include "TargetAccess.h"
+
+// The boards of a Linux machine: published device nodes, queried directly.
+class CLinuxTargetAccess final : public ITargetAccess
+{
+public:
+    explicit CLinuxTargetAccess(std::vector<std::string> directories);
+
+    int findTargets(std::list<std::string> &paths) override;
+    std::string queryTargetName(const std::string &path) override;
+
+private:
+    CBoardDirectoryEnumerator m_enumerator;
+    CLinuxDeviceIo m_io;
+};
