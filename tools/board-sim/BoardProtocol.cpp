@@ -1,0 +1,175 @@
+#include "BoardProtocol.h"
+
+#include <wirelet.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace board {
+
+uint16_t readU16(const uint8_t *at, ByteOrder order)
+{
+    return order == ByteOrder::Little ? uint16_t(at[0] | at[1] << 8) : uint16_t(at[0] << 8 | at[1]);
+}
+
+uint32_t readU32(const uint8_t *at, ByteOrder order)
+{
+    if (order == ByteOrder::Little)
+        return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | uint32_t(at[3]);
+}
+
+void writeU16(uint8_t *at, uint16_t value, ByteOrder order)
+{
+    const uint8_t low = uint8_t(value), high = uint8_t(value >> 8);
+    at[0] = order == ByteOrder::Little ? low : high;
+    at[1] = order == ByteOrder::Little ? high : low;
+}
+
+void writeU32(uint8_t *at, uint32_t value, ByteOrder order)
+{
+    for (int i = 0; i < 4; ++i) {
+        const int shift = order == ByteOrder::Little ? 8 * i : 8 * (3 - i);
+        at[i] = uint8_t(value >> shift);
+    }
+}
+
+namespace {
+
+InputItem scanCommand(const uint8_t *bytes, std::size_t size)
+{
+    if (size < kCommandHeaderSize)
+        return {};
+    // Command headers carry their length in network order.
+    const uint32_t payload = readU32(bytes + kCommandLengthOffset, ByteOrder::Big);
+    if (payload > kMaxCommandPayload)
+        return {InputKind::Garbage, 1};
+    if (size < kCommandHeaderSize + payload)
+        return {};
+    const bool query = bytes[0] == kClassUpper && bytes[1] == kQueryCommand;
+    return {query ? InputKind::Query : InputKind::Command, kCommandHeaderSize + payload};
+}
+
+InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
+{
+    if (size < WIRELET_FRAME_HEADER_SIZE)
+        return {};
+    const uint32_t payload = readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little);
+    if (payload > maxFramePayload)
+        return {InputKind::Garbage, 1};
+    if (size < WIRELET_FRAME_HEADER_SIZE + std::size_t(payload))
+        return {};
+    InputItem item{InputKind::Frame, WIRELET_FRAME_HEADER_SIZE + std::size_t(payload)};
+    item.frameType = bytes[WIRELET_FRAME_TYPE_OFFSET];
+    item.payloadOffset = WIRELET_FRAME_HEADER_SIZE;
+    item.payloadSize = payload;
+    return item;
+}
+
+} // namespace
+
+InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
+{
+    if (size == 0)
+        return {};
+    if (bytes[0] == WIRELET_FRAME_MAGIC0) {
+        if (size < 2)
+            return {};
+        if (bytes[1] == WIRELET_FRAME_MAGIC1)
+            return scanFrame(bytes, size, maxFramePayload);
+    }
+    if (bytes[0] == kClassUpper || bytes[0] == kClassLower)
+        return scanCommand(bytes, size);
+    return {InputKind::Garbage, 1};
+}
+
+std::array<uint8_t, kIdentityReplySize> identityReply(const std::string &name, bool terminate)
+{
+    std::array<uint8_t, kIdentityReplySize> reply{};
+    // Header: the query's own class and letter, the name field's size.
+    reply[0] = kClassUpper;
+    reply[1] = kQueryCommand;
+    writeU32(reply.data() + kCommandLengthOffset, uint32_t(kNameFieldSize), ByteOrder::Big);
+    uint8_t *field = reply.data() + kNameOffset;
+    if (terminate) {
+        const std::size_t n = std::min(name.size(), kNameFieldSize - 1);
+        std::memcpy(field, name.data(), n); // the NUL is already there
+    } else {
+        for (std::size_t i = 0; i < kNameFieldSize; ++i)
+            field[i] = name.empty() ? uint8_t(' ') : uint8_t(name[i % name.size()]);
+    }
+    return reply;
+}
+
+std::vector<uint8_t> frame(uint8_t type, const uint8_t *payload, std::size_t size)
+{
+    std::vector<uint8_t> out(WIRELET_FRAME_HEADER_SIZE + size);
+    out[0] = WIRELET_FRAME_MAGIC0;
+    out[1] = WIRELET_FRAME_MAGIC1;
+    out[WIRELET_FRAME_TYPE_OFFSET] = type;
+    writeU32(out.data() + WIRELET_FRAME_LENGTH_OFFSET, uint32_t(size), ByteOrder::Little);
+    if (size)
+        std::memcpy(out.data() + WIRELET_FRAME_HEADER_SIZE, payload, size);
+    return out;
+}
+
+std::vector<uint8_t> helloAckPayload(ByteOrder order, uint32_t maxPacket)
+{
+    std::vector<uint8_t> payload(WIRELET_HELLO_ACK_SIZE, 0);
+    payload[0] = WIRELET_WIRE_VERSION;
+    payload[WIRELET_ACK_ORDER_OFFSET] = order == ByteOrder::Little ? 1 : 0;
+    writeU32(payload.data() + WIRELET_ACK_MAX_PACKET_OFFSET, maxPacket, ByteOrder::Little);
+    return payload;
+}
+
+uint16_t checkPacket(const uint8_t *packet, std::size_t size, ByteOrder order, uint32_t maxPacket)
+{
+    if (size > maxPacket)
+        return kStatusTooLarge;
+    if (size < kPacketHeaderSize)
+        return kStatusBadLength;
+    if (packet[kSignatureOffset] != kSignature0 || packet[kSignatureOffset + 1] != kSignature1
+        || packet[kMarkerOffset] != kMarker)
+        return kStatusBadSignature;
+    if (packet[kKindOffset] != kKindData)
+        return kStatusBadKind;
+    if (readU32(packet + kLengthOffset, order) != size - kPacketHeaderSize)
+        return kStatusBadLength;
+    return kStatusAccepted;
+}
+
+uint32_t addToSum(uint32_t sum, const uint8_t *bytes, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        sum += bytes[i];
+    return sum;
+}
+
+std::array<uint8_t, kPacketHeaderSize> packetReply(uint16_t status, uint16_t lastFlag, uint32_t checksum,
+                                                   ByteOrder order)
+{
+    std::array<uint8_t, kPacketHeaderSize> reply{};
+    reply[kSignatureOffset] = kSignature0;
+    reply[kSignatureOffset + 1] = kSignature1;
+    reply[kMarkerOffset] = kMarker;
+    reply[kKindOffset] = kKindData;
+    writeU16(reply.data() + kStatusOffset, status, order);
+    writeU16(reply.data() + kLastFlagOffset, lastFlag, order);
+    writeU32(reply.data() + kChecksumOffset, checksum, order);
+    return reply;
+}
+
+std::string statusReason(uint16_t status)
+{
+    switch (status) {
+    case kStatusAccepted: return "accepted";
+    case kStatusRefused: return "refused";
+    case kStatusBadSignature: return "bad signature";
+    case kStatusBadKind: return "bad kind";
+    case kStatusBadLength: return "bad length";
+    case kStatusTooLarge: return "too large";
+    }
+    return "status " + std::to_string(status);
+}
+
+} // namespace board

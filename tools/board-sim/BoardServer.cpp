@@ -1,0 +1,213 @@
+#include "BoardServer.h"
+
+#include <wirelet.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+// The rate limit lets this much arrive in one burst at most.
+constexpr double kMinBurstBytes = 4096;
+
+} // namespace
+
+BoardServer::BoardServer(PublishedPty &pty, const BoardConfig &config, std::ostream &report)
+    : m_pty(pty), m_config(config), m_report(report),
+      m_session(config.order, config.maxPacket, config.faults), m_lastRefill(Clock::now())
+{
+}
+
+void BoardServer::run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask)
+{
+    while (!stopRequested) {
+        const Clock::time_point now = Clock::now();
+        while (!m_scheduled.empty() && m_scheduled.front().due <= now) {
+            send(std::move(m_scheduled.front().bytes));
+            m_scheduled.pop_front();
+        }
+        const std::size_t budget = readBudget(now);
+
+        pollfd line{-1, 0, 0};
+        if (m_pty.isOpen()) {
+            line.fd = m_pty.master();
+            line.events = short((budget > 0 ? POLLIN : 0) | (m_outbox.empty() ? 0 : POLLOUT));
+        }
+        const int timeout = pollTimeoutMs(now);
+        timespec wait{timeout / 1000, long(timeout % 1000) * 1000000L};
+        const int ready = ::ppoll(&line, line.fd >= 0 ? 1 : 0, timeout < 0 ? nullptr : &wait, &waitMask);
+        if (ready <= 0)
+            continue; // a signal, or time for a scheduled reply or more input
+        if (line.revents & POLLOUT)
+            writeOutput();
+        if (line.revents & POLLIN)
+            readInput(budget);
+    }
+    finishSaving();
+}
+
+int BoardServer::pollTimeoutMs(Clock::time_point now) const
+{
+    int timeout = -1;
+    if (!m_scheduled.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_scheduled.front().due - now);
+        timeout = int(std::max<long long>(left.count() + 1, 0));
+    }
+    if (m_config.rateBytesPerSecond > 0 && m_tokens < 1) {
+        // Wake when a small burst has been earned again.
+        const double seconds = std::min(kMinBurstBytes, double(m_config.rateBytesPerSecond)) / double(m_config.rateBytesPerSecond);
+        const int earn = int(seconds * 1000) + 1;
+        timeout = timeout < 0 ? earn : std::min(timeout, earn);
+    }
+    return timeout;
+}
+
+std::size_t BoardServer::readBudget(Clock::time_point now)
+{
+    if (m_config.rateBytesPerSecond == 0)
+        return kReadChunk;
+    const double rate = double(m_config.rateBytesPerSecond);
+    const double burst = std::max(kMinBurstBytes, rate / 10);
+    m_tokens = std::min(burst, m_tokens + rate * std::chrono::duration<double>(now - m_lastRefill).count());
+    m_lastRefill = now;
+    return std::size_t(std::min(m_tokens, double(kReadChunk)));
+}
+
+void BoardServer::readInput(std::size_t budget)
+{
+    const std::size_t used = m_inbox.size();
+    m_inbox.resize(used + budget);
+    const ssize_t n = ::read(m_pty.master(), m_inbox.data() + used, budget);
+    m_inbox.resize(used + std::size_t(std::max<ssize_t>(n, 0)));
+    if (n <= 0)
+        return; // EAGAIN or EINTR: poll again
+    m_tokens -= double(n);
+    processInput();
+}
+
+void BoardServer::writeOutput()
+{
+    const ssize_t n = ::write(m_pty.master(), m_outbox.data(), m_outbox.size());
+    if (n > 0)
+        m_outbox.erase(m_outbox.begin(), m_outbox.begin() + n);
+}
+
+void BoardServer::processInput()
+{
+    while (m_pty.isOpen()) {
+        const uint8_t *front = m_inbox.data() + m_inboxStart;
+        const board::InputItem item = board::scanInput(front, m_inbox.size() - m_inboxStart, WIRELET_MAX_FRAME_PAYLOAD);
+        if (item.kind == board::InputKind::NeedMore)
+            break;
+        if (item.kind == board::InputKind::Query)
+            onQuery();
+        else if (item.kind == board::InputKind::Frame)
+            onFrame(item.frameType, front + item.payloadOffset, item.payloadSize);
+        m_inboxStart += item.size;
+    }
+    if (!m_pty.isOpen()) {
+        m_inbox.clear();
+        m_inboxStart = 0;
+        return;
+    }
+    // Keep the buffer from creeping: move the unread rest to the front.
+    m_inbox.erase(m_inbox.begin(), m_inbox.begin() + std::ptrdiff_t(m_inboxStart));
+    m_inboxStart = 0;
+}
+
+void BoardServer::onQuery()
+{
+    if (m_config.silent || m_stopped)
+        return;
+    m_pty.dropUnreadByHost();
+    const auto reply = board::identityReply(m_config.name, m_config.terminateName);
+    std::vector<uint8_t> bytes(reply.begin(), reply.end());
+    if (m_config.replyDelayMs <= 0)
+        send(std::move(bytes));
+    else
+        m_scheduled.push_back({Clock::now() + std::chrono::milliseconds(m_config.replyDelayMs), std::move(bytes)});
+}
+
+void BoardServer::onFrame(uint8_t type, const uint8_t *payload, std::size_t size)
+{
+    if (m_stopped)
+        return;
+    switch (type) {
+    case WIRELET_FRAME_HELLO: {
+        printReport(m_session.onDisconnect());
+        m_pty.dropUnreadByHost();
+        const std::vector<uint8_t> ack = board::helloAckPayload(m_config.order, m_config.maxPacket);
+        sendFrame(WIRELET_FRAME_HELLO_ACK, ack.data(), ack.size());
+        break;
+    }
+    case WIRELET_FRAME_DATA:
+        onPacket(payload, size);
+        break;
+    case WIRELET_FRAME_BYE:
+        printReport(m_session.onDisconnect());
+        finishSaving();
+        break;
+    default:
+        break; // nothing else is meant for the board
+    }
+}
+
+void BoardServer::onPacket(const uint8_t *packet, std::size_t size)
+{
+    board::PacketOutcome outcome = m_session.onPacket(packet, size);
+    saveImageBytes(outcome.startsDownload, outcome.data, outcome.dataSize);
+    if (!outcome.report.empty())
+        finishSaving();
+    switch (outcome.action) {
+    case board::PacketOutcome::Action::Reply:
+        sendFrame(WIRELET_FRAME_DATA, outcome.reply.data(), outcome.reply.size());
+        break;
+    case board::PacketOutcome::Action::Stop:
+        m_stopped = true;
+        m_scheduled.clear();
+        break;
+    case board::PacketOutcome::Action::Vanish:
+        m_pty.close();
+        m_outbox.clear();
+        m_scheduled.clear();
+        break;
+    }
+    printReport(outcome.report);
+}
+
+void BoardServer::send(std::vector<uint8_t> bytes)
+{
+    m_outbox.insert(m_outbox.end(), bytes.begin(), bytes.end());
+    if (m_pty.isOpen())
+        writeOutput(); // most answers fit at once; poll takes the rest
+}
+
+void BoardServer::sendFrame(uint8_t type, const uint8_t *payload, std::size_t size)
+{
+    send(board::frame(type, payload, size));
+}
+
+void BoardServer::saveImageBytes(bool startsDownload, const uint8_t *data, std::size_t size)
+{
+    if (m_config.saveFile.empty())
+        return;
+    if (startsDownload)
+        m_save.reset(std::fopen(m_config.saveFile.c_str(), "wb"));
+    if (m_save && size > 0)
+        std::fwrite(data, 1, size, m_save.get());
+}
+
+void BoardServer::finishSaving()
+{
+    m_save.reset();
+}
+
+void BoardServer::printReport(const std::string &line)
+{
+    if (!line.empty())
+        m_report << line << std::endl;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "BoardProtocol.h"
+#include "DownloadSession.h"
+#include "PublishedPty.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// How the simulated board behaves (the command line's options).
+struct BoardConfig
+{
+    std::string name = "VELVANE SIM-1";
+    int replyDelayMs = 0;
+    bool silent = false;
+    bool terminateName = true;
+    board::ByteOrder order = board::ByteOrder::Little;
+    uint32_t maxPacket = 65536;
+    board::DownloadFaults faults;
+    uint64_t rateBytesPerSecond = 0; // 0: no limit
+    std::string saveFile;            // empty: keep nothing
+};
+
+// Serves one published line until asked to stop: answers identity queries,
+// runs the transport handshake and downloads, and reports each finished
+// download on `report`.
+class BoardServer
+{
+public:
+    BoardServer(PublishedPty &pty, const BoardConfig &config, std::ostream &report);
+
+    // Returns when `stopRequested` becomes nonzero. The signals that set it
+    // are blocked outside the wait; `waitMask` is the mask to wait with.
+    void run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Scheduled
+    {
+        Clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
+
+    int pollTimeoutMs(Clock::time_point now) const;
+    std::size_t readBudget(Clock::time_point now);
+    void readInput(std::size_t budget);
+    void writeOutput();
+    void processInput();
+    void onQuery();
+    void onFrame(uint8_t type, const uint8_t *payload, std::size_t size);
+    void onPacket(const uint8_t *packet, std::size_t size);
+    void send(std::vector<uint8_t> bytes);
+    void sendFrame(uint8_t type, const uint8_t *payload, std::size_t size);
+    void saveImageBytes(bool startsDownload, const uint8_t *data, std::size_t size);
+    void finishSaving();
+    void printReport(const std::string &line);
+
+    PublishedPty &m_pty;
+    BoardConfig m_config;
+    std::ostream &m_report;
+    board::DownloadSession m_session;
+    bool m_stopped = false; // stopped answering for good
+    std::vector<uint8_t> m_inbox;
+    std::size_t m_inboxStart = 0;
+    std::vector<uint8_t> m_outbox;
+    std::deque<Scheduled> m_scheduled;
+    double m_tokens = 0;
+    Clock::time_point m_lastRefill;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> m_save{nullptr, &std::fclose};
+};

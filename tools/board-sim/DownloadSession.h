@@ -1,0 +1,67 @@
+#pragma once
+
+#include "BoardProtocol.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace board {
+
+// Faults the simulated board can be told to show; packet numbers are
+// 1-based within a download, 0 means never.
+struct DownloadFaults
+{
+    uint32_t refusePacket = 0;
+    uint32_t stopAtPacket = 0;
+    uint32_t vanishAtPacket = 0;
+    bool wrongSum = false;
+};
+
+// What the board does with one packet.
+struct PacketOutcome
+{
+    enum class Action {
+        Reply,  // send `reply`
+        Stop,   // never answer this packet nor anything after
+        Vanish, // close the line and disappear
+    };
+    Action action = Action::Reply;
+    std::array<uint8_t, kPacketHeaderSize> reply{};
+    bool startsDownload = false; // the first packet of a download
+    // Image bytes the packet carried when it was accepted (into the packet).
+    const uint8_t *data = nullptr;
+    std::size_t dataSize = 0;
+    // The report line when the download ended with this packet, else empty.
+    std::string report;
+};
+
+// One board's side of downloads: counts packets, keeps the running sum and
+// decides every reply. Pure: the caller does the I/O.
+class DownloadSession
+{
+public:
+    DownloadSession(ByteOrder order, uint32_t maxPacket, DownloadFaults faults);
+
+    PacketOutcome onPacket(const uint8_t *packet, std::size_t size);
+    // The host ended the connection; the report line when a download was
+    // still running, else empty.
+    std::string onDisconnect();
+
+    uint32_t packets() const { return m_packets; }
+    uint64_t bytes() const { return m_bytes; }
+    uint32_t sum() const { return m_sum; }
+
+private:
+    std::string finish(const std::string &report);
+
+    ByteOrder m_order;
+    uint32_t m_maxPacket;
+    DownloadFaults m_faults;
+    uint32_t m_packets = 0;
+    uint64_t m_bytes = 0;
+    uint32_t m_sum = 0;
+};
+
+} // namespace board
