@@ -40,7 +40,7 @@ std::string hexDiff(const std::vector<uint8_t> &expected, const std::vector<uint
         return {};
     std::string text = "offset    expected                                          actual\n";
     const std::size_t size = std::max(expected.size(), actual.size());
-    char offset[16];
+    char offset[24];
     for (std::size_t from = 0; from < size; from += kRow) {
         const std::string want = hexRow(expected, from);
         const std::string got = hexRow(actual, from);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DeviceIo.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Scripted boards for the identity query on a simulated clock: pauses and
+// collection advance the clock instead of sleeping. Every call is recorded
+// as a line ("open PATH", "write <hex>", "pause 500", "collect 276 500",
+// "close"), and open handles are counted so a test can see leaks.
+class CScriptedDeviceIo final : public IDeviceIo
+{
+public:
+    struct Board
+    {
+        std::vector<uint8_t> reply; // sent once the query arrives; empty: silent
+        int replyDelayMs = 0;       // after the write
+    };
+
+    int open(const std::string &path) override;
+    bool write(int handle, const uint8_t *data, std::size_t size) override;
+    void pause(int milliseconds) override;
+    std::size_t collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
+    void close(int handle) override;
+
+    std::map<std::string, Board> boards; // a path not listed cannot be opened
+    std::vector<std::string> events;
+    int openHandles = 0;
+
+private:
+    const Board *boardOf(int handle) const;
+
+    std::vector<std::string> m_openPaths; // index + 1 is the handle
+    long long m_nowMs = 0;
+    long long m_replyAtMs = -1;
+    int m_writtenHandle = kInvalidHandle;
+};

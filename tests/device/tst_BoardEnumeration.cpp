@@ -1,0 +1,139 @@
+#include "BoardDirectoryEnumerator.h"
+
+#include <QtTest>
+
+// Boards are published as links to a character device; /dev/null stands in
+// for a board's node.
+class TestBoardEnumeration : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Lays out "DIR/NAME:KIND" entries below `root`; KIND is board (link to
+    // a character device), dangling (link to nothing), file or directory.
+    static bool layOut(const QString &root, const QStringList &entries)
+    {
+        for (const QString &entry : entries) {
+            const QString name = entry.section(':', 0, 0);
+            const QString kind = entry.section(':', 1, 1);
+            const QString path = root + '/' + name;
+            if (!QDir().mkpath(QFileInfo(path).path()))
+                return false;
+            bool made = false;
+            if (kind == "board")
+                made = QFile::link("/dev/null", path);
+            else if (kind == "dangling")
+                made = QFile::link(root + "/nowhere", path);
+            else if (kind == "file") {
+                QFile file(path);
+                made = file.open(QIODevice::WriteOnly);
+            } else if (kind == "directory")
+                made = QDir().mkpath(path);
+            if (!made)
+                return false;
+        }
+        return true;
+    }
+
+    static QStringList relative(const QString &root, const std::list<std::string> &paths)
+    {
+        QStringList names;
+        for (const std::string &path : paths)
+            names << QString::fromStdString(path).remove(0, root.size() + 1);
+        return names;
+    }
+
+private slots:
+    void enumerate_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("none") << QStringList{"dev/keep:directory"} << QStringList{};
+        QTest::newRow("one") << QStringList{"dev/board0:board"} << QStringList{"dev/board0"};
+        QTest::newRow("two in name order") << QStringList{"dev/b:board", "dev/a:board"}
+                                           << QStringList{"dev/a", "dev/b"};
+        QTest::newRow("first directory first") << QStringList{"dev/z:board", "run/a:board"}
+                                               << QStringList{"dev/z", "run/a"};
+        QTest::newRow("dangling link is gone") << QStringList{"dev/a:dangling", "dev/b:board"}
+                                               << QStringList{"dev/b"};
+        QTest::newRow("regular file is no board") << QStringList{"dev/a:file", "dev/b:board"}
+                                                  << QStringList{"dev/b"};
+        QTest::newRow("directory is no board") << QStringList{"dev/a:directory", "run/b:board"}
+                                               << QStringList{"run/b"};
+        QTest::newRow("missing first directory") << QStringList{"run/board0:board"}
+                                                 << QStringList{"run/board0"};
+    }
+
+    // The paths are the entries' own, not where the links lead.
+    void enumerate()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, expected);
+
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        QVERIFY(layOut(root.path(), entries));
+        const CBoardDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString(),
+                                                    (root.path() + "/run/").toStdString()});
+
+        std::list<std::string> paths{"kept"};
+        const int count = enumerator.findTargets(paths);
+
+        QCOMPARE(paths.front(), std::string("kept"));
+        paths.pop_front();
+        QCOMPARE(relative(root.path(), paths), expected);
+        QCOMPARE(count, int(expected.size()));
+    }
+
+    // Nothing is remembered: a board that went away is not listed again.
+    void unpluggedBetweenCalls()
+    {
+        QTemporaryDir root;
+        QVERIFY(layOut(root.path(), {"dev/board0:board"}));
+        const CBoardDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString()});
+
+        std::list<std::string> first;
+        QCOMPARE(enumerator.findTargets(first), 1);
+        QVERIFY(QFile::remove(root.path() + "/dev/board0"));
+        std::list<std::string> second;
+        QCOMPARE(enumerator.findTargets(second), 0);
+        QVERIFY(second.empty());
+    }
+
+    void platformDirectories_data()
+    {
+        QTest::addColumn<QByteArray>("runtime");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("runtime directory set") << QByteArray("/run/user/1000")
+                                               << QStringList{"/dev/parvel", "/run/user/1000/parvel"};
+        QTest::newRow("runtime directory unset") << QByteArray() << QStringList{"/dev/parvel"};
+    }
+
+    void platformDirectories()
+    {
+        QFETCH(QByteArray, runtime);
+        QFETCH(QStringList, expected);
+
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        const std::vector<std::string> directories = CBoardDirectoryEnumerator::platformDirectories();
+        if (wasSet)
+            qputenv("XDG_RUNTIME_DIR", saved);
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+
+        QStringList actual;
+        for (const std::string &directory : directories)
+            actual << QString::fromStdString(directory);
+        QCOMPARE(actual, expected);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestBoardEnumeration)
+#include "tst_BoardEnumeration.moc"

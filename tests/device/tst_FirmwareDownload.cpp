@@ -1,0 +1,345 @@
+#include "FirmwareDownload.h"
+#include "HexDiff.h"
+#include "MemoryFirmwareImage.h"
+#include "RecordingTransport.h"
+
+#include <QtTest>
+
+#include <numeric>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const char kDescriptor[] = "VELVANE SIM-1 (/dev/parvel/board0 : 0)";
+
+void put(std::vector<uint8_t> &bytes, std::size_t at, uint32_t value, int width, bool littleEndian)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + std::size_t(littleEndian ? i : width - 1 - i)] = uint8_t(value >> (8 * i));
+}
+
+uint32_t byteSum(const std::vector<uint8_t> &bytes)
+{
+    return std::accumulate(bytes.begin(), bytes.end(), 0u);
+}
+
+// A request as it must appear on the wire.
+std::vector<uint8_t> request(const std::vector<uint8_t> &data, bool last, uint32_t checksum, bool littleEndian)
+{
+    std::vector<uint8_t> bytes{'T', 'B', 0xFF, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    put(bytes, 6, last ? 0xFFFF : 0, 2, littleEndian);
+    put(bytes, 8, uint32_t(data.size()), 4, littleEndian);
+    put(bytes, 12, checksum, 4, littleEndian);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+QStringList texts(const std::vector<std::string> &lines)
+{
+    QStringList all;
+    for (const std::string &line : lines)
+        all << QString::fromStdString(line);
+    return all;
+}
+
+int countOf(const CRecordingTransport &transport, const char *call)
+{
+    int n = 0;
+    for (const std::string &text : transport.callTexts())
+        n += text.rfind(call, 0) == 0;
+    return n;
+}
+
+// The call lines of a connection with handle 23063 that gets this far.
+const QString kOpen = "CommOpen(/dev/parvel/board0, 0, *handle=0, 0, 26214)";
+const QString kConnect = "CommConnect(23063, 66, *options=1, 0, 0)";
+const QString kLargest = "CommGetOption(23063, 1)";
+const QString kOrder = "CommGetOption(23063, 16, *value=1)";
+const QString kReceive = "CommReceiveData(23063, *length=16, *more=0, *status=0)";
+const QString kDisconnect = "CommDisconnect(23063)";
+const QString kClose = "CommClose(23063)";
+
+// An image that claims more bytes than it holds: the download must give up
+// before it reads any of them.
+class COverlargeImage final : public IFirmwareImage
+{
+public:
+    bool locate(const char *, int, FirmwareBytes &bytes) override
+    {
+        static const uint8_t kFew[16] = {};
+        bytes.data = kFew;
+        bytes.size = std::size_t(2) << 30;
+        return true;
+    }
+};
+
+} // namespace
+
+class TestFirmwareDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void burnSequence_data()
+    {
+        QTest::addColumn<QByteArray>("descriptor");
+        QTest::addColumn<int>("openResult");
+        QTest::addColumn<int>("connectResult");
+        QTest::addColumn<bool>("imageMissing");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<int>("missingReports");
+
+        const QString send = "CommSendData(23063, 116, 66, 1)";
+        QTest::newRow("success") << QByteArray(kDescriptor) << 0 << 0 << false << 0
+                                 << QStringList{kOpen, kConnect, kLargest, kOrder, send, kReceive, kDisconnect, kClose}
+                                 << 0;
+        QTest::newRow("other port passed on") << QByteArray("P (/dev/parvel/board0 : 7)") << 0 << 0 << false << 0
+                                              << QStringList{"CommOpen(/dev/parvel/board0, 7, *handle=0, 0, 26214)",
+                                                             kConnect, kLargest, kOrder, send, kReceive, kDisconnect,
+                                                             kClose}
+                                              << 0;
+        QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << 1 << QStringList{} << 0;
+        QTest::newRow("unparseable descriptor") << QByteArray("VELVANE SIM-1") << 0 << 0 << false << 1
+                                                << QStringList{} << 0;
+        QTest::newRow("overlong path") << QByteArray("P (/" + QByteArray(300, 'p') + " : 0)") << 0 << 0 << false << 1
+                                       << QStringList{} << 0;
+        QTest::newRow("open fails") << QByteArray(kDescriptor) << 2 << 0 << false << 1 << QStringList{kOpen} << 0;
+        QTest::newRow("connect fails") << QByteArray(kDescriptor) << 0 << 2 << false << 1
+                                       << QStringList{kOpen, kConnect, kClose} << 0;
+        QTest::newRow("image missing") << QByteArray(kDescriptor) << 0 << 0 << true << 1
+                                       << QStringList{kOpen, kConnect, kDisconnect, kClose} << 1;
+    }
+
+    void burnSequence()
+    {
+        QFETCH(QByteArray, descriptor);
+        QFETCH(int, openResult);
+        QFETCH(int, connectResult);
+        QFETCH(bool, imageMissing);
+        QFETCH(int, result);
+        QFETCH(QStringList, calls);
+        QFETCH(int, missingReports);
+
+        CRecordingTransport transport;
+        transport.openResult = openResult;
+        transport.connectResult = connectResult;
+        CMemoryFirmwareImage image(CMemoryFirmwareImage::patternBytes(100));
+        image.missing = imageMissing;
+        int reports = 0;
+        const DownloadContext context{transport, image, [&reports] { ++reports; }};
+
+        QCOMPARE(burnFirmware(descriptor.toStdString(), context), result);
+        QCOMPARE(texts(transport.callTexts()), calls);
+        QCOMPARE(reports, missingReports);
+    }
+
+    // Every packet on the wire, byte for byte.
+    void packets_data()
+    {
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<int>("largestPacket");
+        QTest::addColumn<QList<int>>("lengths");
+
+        QTest::newRow("fewer than the largest packet") << 10 << 64 << QList<int>{10};
+        QTest::newRow("exactly room") << 48 << 64 << QList<int>{48};
+        QTest::newRow("room plus one") << 49 << 64 << QList<int>{48, 1};
+        QTest::newRow("several") << 3 * 48 + 5 << 64 << QList<int>{48, 48, 48, 5};
+        QTest::newRow("one byte of room") << 3 << 17 << QList<int>{1, 1, 1};
+    }
+
+    void packets()
+    {
+        QFETCH(int, imageSize);
+        QFETCH(int, largestPacket);
+        QFETCH(QList<int>, lengths);
+
+        CRecordingTransport transport;
+        transport.largestPacket = largestPacket;
+        const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize));
+        CMemoryFirmwareImage image(bytes);
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), 0);
+
+        const std::vector<std::vector<uint8_t>> sent = transport.sentPackets();
+        QCOMPARE(int(sent.size()), lengths.size());
+        std::size_t offset = 0;
+        for (int i = 0; i < lengths.size(); ++i) {
+            const bool last = i == lengths.size() - 1;
+            const std::vector<uint8_t> data(bytes.begin() + long(offset), bytes.begin() + long(offset) + lengths[i]);
+            offset += std::size_t(lengths[i]);
+            const std::string diff = hexDiff(request(data, last, last ? byteSum(bytes) : 0, true), sent[std::size_t(i)]);
+            QVERIFY2(diff.empty(), qPrintable(QString("packet %1\n%2").arg(i + 1).arg(diff.c_str())));
+        }
+        QVERIFY(transport.received == bytes);
+    }
+
+    void byteOrder_data()
+    {
+        QTest::addColumn<bool>("statesOrder");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QByteArray>("lengthOnWire");
+
+        QTest::newRow("big-endian") << true << 0 << QByteArray("00001000");
+        QTest::newRow("little-endian") << true << 1 << QByteArray("00100000");
+        QTest::newRow("any nonzero is little-endian") << true << 0x100 << QByteArray("00100000");
+        QTest::newRow("option left untouched") << false << 0 << QByteArray("00100000");
+    }
+
+    void byteOrder()
+    {
+        QFETCH(bool, statesOrder);
+        QFETCH(int, order);
+        QFETCH(QByteArray, lengthOnWire);
+
+        CRecordingTransport transport;
+        transport.largestPacket = 8192;
+        transport.statesByteOrder = statesOrder;
+        transport.byteOrder = order;
+        const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(4096, 7);
+        CMemoryFirmwareImage image(bytes);
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), 0);
+
+        QCOMPARE(transport.sentPackets().size(), std::size_t(1));
+        const std::vector<uint8_t> packet = transport.sentPackets().front();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(packet.data()) + 8, 4).toHex(), lengthOnWire);
+        const bool little = lengthOnWire.startsWith("0010");
+        const std::string diff = hexDiff(request(bytes, true, byteSum(bytes), little), packet);
+        QVERIFY2(diff.empty(), diff.c_str());
+    }
+
+    // The verdict on each packet, the faults of the line, and what the
+    // board states about itself. A failure always stops the packets.
+    void verdicts_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("sends");
+        QTest::addColumn<int>("receives");
+
+        QTest::newRow("all accepted") << QByteArray() << 100 << 0 << 3 << 3;
+        QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << 4 << 1 << 1;
+        QTest::newRow("second packet refused") << QByteArray("refuse=2") << 100 << 4 << 2 << 2;
+        QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << 4 << 3 << 3;
+        QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << 5 << 3 << 3;
+        QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << 5 << 3 << 3;
+        QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << 0 << 3 << 3;
+        QTest::newRow("big-endian board, sum in the other order") << QByteArray("order=0 otherOrder") << 100 << 5
+                                                                  << 3 << 3;
+        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 0;
+        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 1;
+        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1;
+        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3;
+        QTest::newRow("largest packet unknown") << QByteArray("largestResult=5") << 100 << 4 << 0 << 0;
+        QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0;
+        QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0;
+        QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0;
+    }
+
+    void verdicts()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(int, imageSize);
+        QFETCH(int, result);
+        QFETCH(int, sends);
+        QFETCH(int, receives);
+
+        // Run the download alone, then the whole burn on a fresh board.
+        for (bool whole : {false, true}) {
+            CRecordingTransport transport;
+            transport.largestPacket = 16 + 40; // 100 bytes: 40 + 40 + 20
+            for (const QByteArray &item : script.split(' ')) {
+                const int value = item.mid(item.indexOf('=') + 1).toInt();
+                if (item.startsWith("refuse="))
+                    transport.refusePacket = value;
+                else if (item.startsWith("sumError="))
+                    transport.sumError = value;
+                else if (item == "otherOrder")
+                    transport.sumInOtherOrder = true;
+                else if (item.startsWith("order="))
+                    transport.byteOrder = value;
+                else if (item.startsWith("failSend="))
+                    transport.failSendAt = value;
+                else if (item.startsWith("failReceive="))
+                    transport.failReceiveAt = value;
+                else if (item.startsWith("largestResult="))
+                    transport.largestPacketResult = value;
+                else if (item.startsWith("largest="))
+                    transport.largestPacket = value;
+                else
+                    QVERIFY2(item.isEmpty(), item.constData());
+            }
+            CMemoryFirmwareImage image(CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 3));
+            const DownloadContext context{transport, image, {}};
+
+            if (whole) {
+                QCOMPARE(burnFirmware(kDescriptor, context), result == 0 ? 0 : 1);
+                const QStringList calls = texts(transport.callTexts());
+                QCOMPARE(calls.mid(calls.size() - 2), (QStringList{kDisconnect, kClose}));
+            } else {
+                QCOMPARE(downloadImage(transport.handle, context), result);
+            }
+            QCOMPARE(countOf(transport, "CommSendData"), sends);
+            QCOMPARE(countOf(transport, "CommReceiveData"), receives);
+        }
+    }
+
+    // A sum of zero reads the same in both orders.
+    void zeroSumInEitherOrder()
+    {
+        CRecordingTransport transport;
+        transport.sumInOtherOrder = true;
+        CMemoryFirmwareImage image(std::vector<uint8_t>(300, 0));
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), 0);
+    }
+
+    void missingImage()
+    {
+        CRecordingTransport transport;
+        CMemoryFirmwareImage image;
+        image.missing = true;
+        int reports = 0;
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, [&reports] { ++reports; }}), -1);
+        QCOMPARE(reports, 1);
+        QVERIFY(transport.calls.empty());
+        QCOMPARE(texts(image.lookups), QStringList{"BINFILE 104"});
+    }
+
+    // With too little memory for the packet buffer the download gives up
+    // before the first packet. Run in a child whose address space is capped.
+    void packetBufferUnavailable()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("sanitizers reserve more address space than the cap allows");
+#endif
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            long pages = 0;
+            if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(statm, "%ld", &pages) != 1)
+                    pages = 0;
+                std::fclose(statm);
+            }
+            const rlim_t cap = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+            const rlimit limit{cap, cap};
+            if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(3);
+            CRecordingTransport transport;
+            transport.largestPacket = 1 << 30;
+            COverlargeImage image;
+            const int result = downloadImage(transport.handle, DownloadContext{transport, image, {}});
+            _exit(result == 4 && transport.sentPackets().empty() ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(WIFEXITED(status), "the download read past the image instead of giving up");
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFirmwareDownload)
+#include "tst_FirmwareDownload.moc"
