@@ -308,13 +308,29 @@ private slots:
         QCOMPARE(texts(image.lookups), QStringList{"BINFILE 104"});
     }
 
-    // With too little memory for the packet buffer the download gives up
-    // before the first packet. Run in a child whose address space is capped.
-    void packetBufferUnavailable()
+    // Under a capped address space a 1 GiB largest packet cannot be had:
+    // the download must give up before the first packet, unless the image
+    // is small, when the buffer is only the image and its header. Each row
+    // runs in a child so the cap stays there.
+    void packetBuffer_data()
+    {
+        QTest::addColumn<bool>("overlarge");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("sends");
+
+        QTest::newRow("buffer cannot be had") << true << 4 << 0;
+        QTest::newRow("small image, small buffer") << false << 0 << 1;
+    }
+
+    void packetBuffer()
     {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         QSKIP("sanitizers reserve more address space than the cap allows");
 #endif
+        QFETCH(bool, overlarge);
+        QFETCH(int, result);
+        QFETCH(int, sends);
+
         const pid_t child = fork();
         QVERIFY(child >= 0);
         if (child == 0) {
@@ -330,9 +346,11 @@ private slots:
                 _exit(3);
             CRecordingTransport transport;
             transport.largestPacket = 1 << 30;
-            COverlargeImage image;
-            const int result = downloadImage(transport.handle, DownloadContext{transport, image, {}});
-            _exit(result == 4 && transport.sentPackets().empty() ? 0 : 1);
+            COverlargeImage big;
+            CMemoryFirmwareImage small(CMemoryFirmwareImage::patternBytes(10));
+            IFirmwareImage &image = overlarge ? static_cast<IFirmwareImage &>(big) : small;
+            const int got = downloadImage(transport.handle, DownloadContext{transport, image, {}});
+            _exit(got == result && int(transport.sentPackets().size()) == sends ? 0 : 1);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
