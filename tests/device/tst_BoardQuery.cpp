@@ -1,0 +1,91 @@
+#include "BoardSimProcess.h"
+#include "LinuxTargetAccess.h"
+
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+// The identity query on real device nodes: the board simulator behind a
+// pseudo-terminal, found by enumeration and asked for its name.
+class TestBoardQuery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void query_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("expected");
+
+        QByteArray repeated;
+        while (repeated.size() < 260)
+            repeated += "VELVANE SIM-1";
+        repeated.truncate(260);
+
+        QTest::newRow("name") << QStringList{} << QByteArray("VELVANE SIM-1");
+        QTest::newRow("name with parentheses") << QStringList{"--name", "P (rev 2)"} << QByteArray("P (rev 2)");
+        QTest::newRow("reply during the first pause") << QStringList{"--reply-delay", "300"}
+                                                      << QByteArray("VELVANE SIM-1");
+        QTest::newRow("reply during the second pause") << QStringList{"--reply-delay", "750"}
+                                                       << QByteArray("VELVANE SIM-1");
+        QTest::newRow("reply after a second") << QStringList{"--reply-delay", "1500"} << QByteArray();
+        QTest::newRow("silent") << QStringList{"--silent"} << QByteArray();
+        QTest::newRow("no NUL") << QStringList{"--no-nul"} << repeated;
+    }
+
+    void query()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, expected);
+
+        QTemporaryDir dir;
+        CBoardSimProcess board;
+        QVERIFY(board.start(dir.path(), options));
+
+        CLinuxTargetAccess targets({dir.path().toStdString()});
+        std::list<std::string> paths;
+        QCOMPARE(targets.findTargets(paths), 1);
+        QCOMPARE(QString::fromStdString(paths.front()), board.linkPath());
+
+        const QStringList before = openDescriptors();
+        const std::string name = targets.queryTargetName(paths.front());
+        QCOMPARE(openDescriptors(), before);
+        QCOMPARE(QByteArray::fromStdString(name), expected);
+    }
+
+    void missingPath()
+    {
+        QTemporaryDir dir;
+        CLinuxTargetAccess targets({dir.path().toStdString()});
+        const QStringList before = openDescriptors();
+        QVERIFY(targets.queryTargetName((dir.path() + "/board0").toStdString()).empty());
+        QCOMPARE(openDescriptors(), before);
+    }
+
+    // A board another process is talking to is not shared: it stays silent
+    // until that process lets go.
+    void heldBoard()
+    {
+        QTemporaryDir dir;
+        CBoardSimProcess board;
+        QVERIFY(board.start(dir.path(), {}));
+        CLinuxTargetAccess targets({dir.path().toStdString()});
+        const std::string path = board.linkPath().toStdString();
+
+        const int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        const QStringList before = openDescriptors();
+        const std::string whileHeld = targets.queryTargetName(path);
+        QCOMPARE(openDescriptors(), before);
+        ::close(holder);
+
+        QVERIFY(whileHeld.empty());
+        QCOMPARE(targets.queryTargetName(path), std::string("VELVANE SIM-1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoardQuery)
+#include "tst_BoardQuery.moc"
