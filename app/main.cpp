@@ -1,0 +1,15 @@
+#include "CTiskarUpdater.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // The arguments go to the toolkit alone; the wizard has no options.
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TISKARUPD_VERSION));
+
+    CTiskarUpdater wizard;
+    wizard.show();
+    QObject::connect(&app, SIGNAL(lastWindowClosed()), &app, SLOT(quit()));
+    return app.exec();
+}

@@ -1,0 +1,110 @@
+#include "CTiskarUpdater.h"
+
+#include "CBootRestartPage.h"
+#include "CDetectDevicePage.h"
+#include "CFinishPage.h"
+#include "CUpdatePage.h"
+#include "CWelcomePage.h"
+
+#include <utility>
+
+namespace {
+
+enum PageIndex { kWelcome = 0, kBootRestart = 1, kDetectDevice = 2, kUpdate = 3, kFinish = 4 };
+
+} // namespace
+
+CTiskarUpdater::CTiskarUpdater(const DeviceServices &services, QWidget *parent)
+    : CWizardTemplate(parent)
+    , deviceServices(services)
+{
+    initWizard(kPageCount);
+}
+
+CTiskarUpdater::~CTiskarUpdater() = default;
+
+const DeviceServices &CTiskarUpdater::services() const
+{
+    return deviceServices;
+}
+
+void CTiskarUpdater::setDevice(std::string descriptor)
+{
+    device = std::move(descriptor);
+}
+
+std::string CTiskarUpdater::getDevice() const
+{
+    return device;
+}
+
+CWelcomePage *CTiskarUpdater::getWelcomePage() const
+{
+    return welcomePage;
+}
+
+CBootRestartPage *CTiskarUpdater::getBootRestartPage() const
+{
+    return bootRestartPage;
+}
+
+CDetectDevicePage *CTiskarUpdater::getDetectDevicePage() const
+{
+    return detectDevicePage;
+}
+
+CUpdatePage *CTiskarUpdater::getUpdatePage() const
+{
+    return updatePage;
+}
+
+CFinishPage *CTiskarUpdater::getFinishPage() const
+{
+    return finishPage;
+}
+
+QWidget *CTiskarUpdater::createPage(int index)
+{
+    switch (index) {
+    case kWelcome:
+        return welcomePage = new CWelcomePage(this);
+    case kBootRestart:
+        return bootRestartPage = new CBootRestartPage(this);
+    case kDetectDevice:
+        return detectDevicePage = new CDetectDevicePage(this);
+    case kUpdate:
+        return updatePage = new CUpdatePage(this);
+    case kFinish:
+        return finishPage = new CFinishPage(this);
+    default:
+        return nullptr;
+    }
+}
+
+void CTiskarUpdater::activatePage(int index)
+{
+    switch (index) {
+    case kWelcome:
+        welcomePage->enterPage();
+        break;
+    case kBootRestart:
+        bootRestartPage->enterPage();
+        break;
+    case kDetectDevice:
+        detectDevicePage->searchTargets();
+        detectDevicePage->showChoice();
+        break;
+    case kUpdate:
+        updatePage->startUpdate();
+        break;
+    case kFinish:
+        finishPage->enterPage();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTiskarUpdater::beforeClose()
+{
+}
