@@ -145,18 +145,25 @@ uint32_t addToSum(uint32_t sum, const uint8_t *bytes, std::size_t size)
     return sum;
 }
 
+std::array<uint8_t, kPacketHeaderSize> packetHeader(uint16_t status, uint16_t lastFlag, uint32_t length,
+                                                    uint32_t checksum, ByteOrder order)
+{
+    std::array<uint8_t, kPacketHeaderSize> header{};
+    header[kSignatureOffset] = kSignature0;
+    header[kSignatureOffset + 1] = kSignature1;
+    header[kMarkerOffset] = kMarker;
+    header[kKindOffset] = kKindData;
+    writeU16(header.data() + kStatusOffset, status, order);
+    writeU16(header.data() + kLastFlagOffset, lastFlag, order);
+    writeU32(header.data() + kLengthOffset, length, order);
+    writeU32(header.data() + kChecksumOffset, checksum, order);
+    return header;
+}
+
 std::array<uint8_t, kPacketHeaderSize> packetReply(uint16_t status, uint16_t lastFlag, uint32_t checksum,
                                                    ByteOrder order)
 {
-    std::array<uint8_t, kPacketHeaderSize> reply{};
-    reply[kSignatureOffset] = kSignature0;
-    reply[kSignatureOffset + 1] = kSignature1;
-    reply[kMarkerOffset] = kMarker;
-    reply[kKindOffset] = kKindData;
-    writeU16(reply.data() + kStatusOffset, status, order);
-    writeU16(reply.data() + kLastFlagOffset, lastFlag, order);
-    writeU32(reply.data() + kChecksumOffset, checksum, order);
-    return reply;
+    return packetHeader(status, lastFlag, 0, checksum, order);
 }
 
 std::string statusReason(uint16_t status)

@@ -98,7 +98,11 @@ uint16_t checkPacket(const uint8_t *packet, std::size_t size, ByteOrder order, u
 // Adds every byte to the running sum, modulo 2^32.
 uint32_t addToSum(uint32_t sum, const uint8_t *bytes, std::size_t size);
 
-// A 16-byte reply: 'T' 'B' 0xFF 0x01, the status, the packet's last flag
+// A 16-byte packet header: 'T' 'B' 0xFF 0x01 and the fields given.
+std::array<uint8_t, kPacketHeaderSize> packetHeader(uint16_t status, uint16_t lastFlag, uint32_t length,
+                                                    uint32_t checksum, ByteOrder order);
+
+// A 16-byte reply: a header with the status, the packet's last flag
 // echoed, length 0 and the given checksum.
 std::array<uint8_t, kPacketHeaderSize> packetReply(uint16_t status, uint16_t lastFlag, uint32_t checksum,
                                                    ByteOrder order);

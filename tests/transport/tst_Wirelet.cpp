@@ -1,0 +1,436 @@
+// The transport library for real, against the board simulator.
+#include "BoardProtocol.h"
+#include "SimulatedBoard.h"
+
+#include <wirelet.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <vector>
+
+using board::ByteOrder;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+constexpr int kTimeoutMs = 26214;
+constexpr int kShortTimeoutMs = 300;
+constexpr uint8_t kConnectOptions = 1;
+
+Bytes patternBytes(std::size_t size)
+{
+    Bytes bytes(size);
+    uint32_t state = 12345;
+    for (uint8_t &byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = uint8_t(state >> 16);
+    }
+    return bytes;
+}
+
+// What became of a download driven packet by packet.
+struct Transfer
+{
+    int result = WIRELET_OK;   // the first failing library call's code
+    int packets = 0;           // packets sent
+    uint16_t status = 0;       // the last reply's status
+    uint32_t sum = 0;          // our running sum
+    uint32_t reportedSum = 0;  // the last reply's checksum
+};
+
+// Sends `image` in packets of at most `maxPacket` bytes, one reply each,
+// stopping at the first failure or refusal.
+Transfer sendImage(uint32_t handle, const Bytes &image, ByteOrder order, uint32_t maxPacket)
+{
+    Transfer transfer;
+    const std::size_t room = maxPacket - board::kPacketHeaderSize;
+    Bytes buffer(board::kPacketHeaderSize + std::min(room, image.size()));
+    std::size_t offset = 0;
+    while (offset < image.size()) {
+        const std::size_t n = std::min(room, image.size() - offset);
+        const bool last = offset + n == image.size();
+        std::copy(image.begin() + std::ptrdiff_t(offset), image.begin() + std::ptrdiff_t(offset + n),
+                  buffer.begin() + board::kPacketHeaderSize);
+        transfer.sum = board::addToSum(transfer.sum, image.data() + offset, n);
+        const auto header = board::packetHeader(0, last ? board::kLastPacket : 0, uint32_t(n),
+                                                last ? transfer.sum : 0, order);
+        std::copy(header.begin(), header.end(), buffer.begin());
+        offset += n;
+
+        ++transfer.packets;
+        transfer.result = CommSendData(handle, buffer.data(), uint32_t(board::kPacketHeaderSize + n), WIRELET_MODE_BLOCKS, 1);
+        if (transfer.result != WIRELET_OK)
+            return transfer;
+        uint8_t reply[board::kPacketHeaderSize] = {};
+        uint32_t length = sizeof reply;
+        uint8_t more = 0, status = 0;
+        transfer.result = CommReceiveData(handle, reply, &length, &more, &status);
+        if (transfer.result != WIRELET_OK)
+            return transfer;
+        transfer.status = board::readU16(reply + board::kStatusOffset, order);
+        transfer.reportedSum = board::readU32(reply + board::kChecksumOffset, order);
+        if (transfer.status != 0)
+            return transfer;
+    }
+    return transfer;
+}
+
+// Opens and connects; fails the calling test otherwise.
+#define OPEN_AND_CONNECT(board, handle, timeoutMs)                                                              \
+    uint32_t handle = 0;                                                                                        \
+    QCOMPARE(CommOpen(qPrintable((board).nodePath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK));            \
+    QVERIFY(handle != 0);                                                                                       \
+    {                                                                                                           \
+        uint8_t options = kConnectOptions;                                                                      \
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));                    \
+    }
+
+QString sumText(uint32_t sum)
+{
+    return QString::asprintf("0x%08x", sum);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(board::ByteOrder)
+
+class TestWirelet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void handshake_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("maxPacket");
+        QTest::addColumn<int>("littleEndian");
+
+        QTest::newRow("little, 65536") << "little" << 65536 << 1;
+        QTest::newRow("big, 65536") << "big" << 65536 << 0;
+        QTest::newRow("big, 4096") << "big" << 4096 << 0;
+        QTest::newRow("little, 17") << "little" << 17 << 1;
+        QTest::newRow("little, 16 MiB") << "little" << 16 * 1024 * 1024 << 1;
+    }
+
+    void handshake()
+    {
+        QFETCH(QString, order);
+        QFETCH(int, maxPacket);
+        QFETCH(int, littleEndian);
+        SimulatedBoard board;
+        QVERIFY(board.start({"--byte-order", order, "--max-packet", QString::number(maxPacket)}));
+
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+        int32_t value = -7;
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
+        uint8_t options = kConnectOptions;
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_ERR_STATE));
+
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_OK));
+        QCOMPARE(value, maxPacket);
+        value = 1 - littleEndian;
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_BYTE_ORDER, &value), int(WIRELET_OK));
+        QCOMPARE(value, littleEndian);
+        QCOMPARE(CommGetOption(handle, 2, &value), int(WIRELET_ERR_OPTION));
+
+        QCOMPARE(CommDisconnect(handle), int(WIRELET_OK));
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
+        // The same handle connects again.
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<ByteOrder>("order");
+        QTest::addColumn<int>("maxPacket");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<int>("packets");
+
+        QTest::newRow("little, several packets") << ByteOrder::Little << 65536 << 200000 << QStringList() << 4;
+        QTest::newRow("big, several packets") << ByteOrder::Big << 4096 << 10000 << QStringList() << 3;
+        QTest::newRow("exactly one packet") << ByteOrder::Little << 1040 << 1024 << QStringList() << 1;
+        QTest::newRow("room + 1") << ByteOrder::Big << 1040 << 1025 << QStringList() << 2;
+        QTest::newRow("one byte") << ByteOrder::Little << 65536 << 1 << QStringList() << 1;
+        QTest::newRow("throughput limit") << ByteOrder::Little << 8192 << 50000 << QStringList{"--rate", "1000000"} << 7;
+    }
+
+    void download()
+    {
+        QFETCH(ByteOrder, order);
+        QFETCH(int, maxPacket);
+        QFETCH(int, size);
+        QFETCH(QStringList, extra);
+        QFETCH(int, packets);
+        SimulatedBoard board;
+        const QString saved = board.directory() + "/received.bin";
+        QVERIFY(board.start(QStringList{"--byte-order", order == ByteOrder::Big ? "big" : "little", "--max-packet",
+                                        QString::number(maxPacket), "--save", saved}
+                            + extra));
+        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
+
+        const Bytes image = patternBytes(std::size_t(size));
+        const Transfer transfer = sendImage(handle, image, order, uint32_t(maxPacket));
+        QCOMPARE(transfer.result, int(WIRELET_OK));
+        QCOMPARE(transfer.packets, packets);
+        QCOMPARE(int(transfer.status), 0);
+        QCOMPARE(transfer.reportedSum, transfer.sum);
+        QCOMPARE(CommDisconnect(handle), int(WIRELET_OK));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+
+        const QString expected = QString("DOWNLOAD OK %1 %2").arg(size).arg(sumText(transfer.sum));
+        QTRY_VERIFY2(board.reports().contains(expected), qPrintable(board.reports().join('\n')));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == QByteArray(reinterpret_cast<const char *>(image.data()), size));
+        QVERIFY(board.stop());
+    }
+
+    void boardFaults_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("packets");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("sumOffset"); // reported minus sent
+        QTest::addColumn<QString>("report");
+
+        QTest::newRow("refuse packet 1") << QStringList{"--refuse-packet", "1"} << 1 << 1 << 0
+                                         << "DOWNLOAD FAILED refused at packet 1";
+        QTest::newRow("refuse packet 3") << QStringList{"--refuse-packet", "3"} << 3 << 1 << 0
+                                         << "DOWNLOAD FAILED refused at packet 3";
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << 3 << 0 << 1 << "DOWNLOAD FAILED reported a wrong sum";
+    }
+
+    void boardFaults()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, packets);
+        QFETCH(int, status);
+        QFETCH(int, sumOffset);
+        QFETCH(QString, report);
+        SimulatedBoard board;
+        QVERIFY(board.start(QStringList{"--max-packet", "1040"} + arguments));
+        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
+
+        const Transfer transfer = sendImage(handle, patternBytes(3000), ByteOrder::Little, 1040);
+        QCOMPARE(transfer.result, int(WIRELET_OK));
+        QCOMPARE(transfer.packets, packets);
+        QCOMPARE(int(transfer.status), status);
+        if (status == 0)
+            QCOMPARE(transfer.reportedSum, transfer.sum + uint32_t(sumOffset));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QTRY_VERIFY2(!board.reports().filter(report).isEmpty(), qPrintable(board.reports().join('\n')));
+        QVERIFY(board.stop());
+    }
+
+    // A board that stops answering makes the receive fail within the
+    // connection's timeout; one that vanishes is a hang-up. Either way the
+    // failed receive takes nothing and the handle still closes.
+    void lineFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("linkRemains");
+        QTest::addColumn<QString>("report");
+
+        QTest::newRow("stops answering") << "--stop-at-packet" << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT) << true
+                                         << "DOWNLOAD FAILED stopped answering at packet 2";
+        QTest::newRow("vanishes") << "--vanish-at-packet" << kTimeoutMs << int(WIRELET_ERR_HANGUP) << false
+                                  << "DOWNLOAD FAILED vanished at packet 2";
+    }
+
+    void lineFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, result);
+        QFETCH(bool, linkRemains);
+        QFETCH(QString, report);
+        SimulatedBoard board;
+        QVERIFY(board.start({"--max-packet", "1040", fault, "2"}));
+        OPEN_AND_CONNECT(board, handle, timeoutMs);
+
+        const Transfer transfer = sendImage(handle, patternBytes(5000), ByteOrder::Little, 1040);
+        QCOMPARE(transfer.packets, 2);
+        QCOMPARE(transfer.result, result);
+        QTRY_VERIFY2(board.reports().contains(report), qPrintable(board.reports().join('\n')));
+        QCOMPARE(QFileInfo(board.nodePath()).isSymLink(), linkRemains);
+
+        uint8_t reply[16];
+        uint32_t length = sizeof reply;
+        uint8_t more = 9, status = 0;
+        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), result);
+        QCOMPARE(length, 0u);
+        QCOMPARE(int(status), result);
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    void unknownHandle_data()
+    {
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<uint32_t>("handle");
+        QTest::newRow("zero") << false << 0u;
+        QTest::newRow("never opened") << false << 0xDEADBEEFu;
+        QTest::newRow("closed") << true << 0u;
+    }
+
+    void unknownHandle()
+    {
+        QFETCH(bool, closed);
+        QFETCH(uint32_t, handle);
+        SimulatedBoard board;
+        if (closed) {
+            QVERIFY(board.start());
+            QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+            QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        }
+        uint8_t options = kConnectOptions, bytes[16] = {}, more = 0, status = 0;
+        int32_t value = 0;
+        uint32_t length = sizeof bytes;
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_ERR_HANDLE));
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_HANDLE));
+        QCOMPARE(CommSendData(handle, bytes, sizeof bytes, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_HANDLE));
+        QCOMPARE(CommReceiveData(handle, bytes, &length, &more, &status), int(WIRELET_ERR_HANDLE));
+        QCOMPARE(CommDisconnect(handle), int(WIRELET_ERR_HANDLE));
+        QCOMPARE(CommClose(handle), int(WIRELET_ERR_HANDLE));
+    }
+
+    void openRefused_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("result");
+        QTest::newRow("port 1") << "port" << int(WIRELET_ERR_PORT);
+        QTest::newRow("no such node") << "missing" << int(WIRELET_ERR_OPEN);
+        QTest::newRow("held by another open and lock") << "flock" << int(WIRELET_ERR_BUSY);
+        QTest::newRow("held by another handle") << "handle" << int(WIRELET_ERR_BUSY);
+        QTest::newRow("no timeout") << "timeout" << int(WIRELET_ERR_ARGUMENT);
+    }
+
+    void openRefused()
+    {
+        QFETCH(QString, situation);
+        QFETCH(int, result);
+        SimulatedBoard board;
+        QVERIFY(board.start());
+        QString path = board.nodePath();
+        int port = 0, timeout = kTimeoutMs, heldFd = -1;
+        uint32_t holder = 0;
+        if (situation == "port")
+            port = 1;
+        else if (situation == "missing")
+            path = board.directory() + "/board9";
+        else if (situation == "timeout")
+            timeout = 0;
+        else if (situation == "flock") {
+            heldFd = ::open(qPrintable(path), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(heldFd >= 0);
+            QCOMPARE(::flock(heldFd, LOCK_EX | LOCK_NB), 0);
+        } else {
+            QCOMPARE(CommOpen(qPrintable(path), 0, &holder, 0, kTimeoutMs), int(WIRELET_OK));
+        }
+
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(qPrintable(path), port, &handle, 0, timeout), result);
+        QCOMPARE(handle, 0u);
+        if (heldFd >= 0)
+            ::close(heldFd);
+        if (holder)
+            QCOMPARE(CommClose(holder), int(WIRELET_OK));
+        // Once the holder lets go the node opens.
+        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    // The identity query and a connection share the node: each gets its
+    // own answer.
+    void identityQueryThenConnection()
+    {
+        SimulatedBoard board;
+        QVERIFY(board.start({"--name", "SIM (2)", "--max-packet", "4096"}));
+        const int fd = ::open(qPrintable(board.nodePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        const uint8_t query[16] = {0x53, 0x51, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+        QCOMPARE(::write(fd, query, sizeof query), ssize_t(sizeof query));
+        QByteArray reply;
+        while (reply.size() < 276) {
+            char chunk[276];
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            QVERIFY(n > 0);
+            reply.append(chunk, int(n));
+        }
+        ::close(fd);
+        QCOMPARE(reply.size(), 276);
+        QCOMPARE(reply.mid(16, 8), QByteArray("SIM (2)\0", 8));
+
+        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
+        int32_t value = 0;
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_OK));
+        QCOMPARE(value, 4096);
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    // Receives hand out the board's bytes as one stream, however they are
+    // asked for.
+    void receiveInPieces()
+    {
+        SimulatedBoard board;
+        QVERIFY(board.start());
+        OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
+        const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
+        QCOMPARE(CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1), int(WIRELET_OK));
+
+        uint8_t reply[16] = {};
+        uint32_t length = 4;
+        uint8_t more = 0, status = 7;
+        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), int(WIRELET_OK));
+        QCOMPARE(length, 4u);
+        QCOMPARE(int(more), 1);
+        QCOMPARE(int(status), 0);
+        length = 12;
+        QCOMPARE(CommReceiveData(handle, reply + 4, &length, &more, &status), int(WIRELET_OK));
+        QCOMPARE(int(more), 0);
+        const auto expected = board::packetReply(0, board::kLastPacket, 0, ByteOrder::Little);
+        QVERIFY(std::equal(expected.begin(), expected.end(), reply));
+        // Nothing more was sent: a further receive times out.
+        length = 1;
+        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), int(WIRELET_ERR_TIMEOUT));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    void sendRefusals()
+    {
+        SimulatedBoard board;
+        QVERIFY(board.start({"--max-packet", "64"}));
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
+        const Bytes bytes(65, 1);
+        QCOMPARE(CommSendData(handle, bytes.data(), 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_STATE));
+        uint8_t options = kConnectOptions;
+        QCOMPARE(CommConnect(handle, 65, &options, 0, 0), int(WIRELET_ERR_ARGUMENT));
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
+        QCOMPARE(CommSendData(handle, bytes.data(), 65, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_TOO_LARGE));
+        QCOMPARE(CommSendData(handle, bytes.data(), 0, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_ARGUMENT));
+        QCOMPARE(CommSendData(handle, nullptr, 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_ARGUMENT));
+        QCOMPARE(CommSendData(handle, bytes.data(), 64, 0, 1), int(WIRELET_ERR_ARGUMENT));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWirelet)
+#include "tst_Wirelet.moc"
