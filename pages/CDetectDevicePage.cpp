@@ -1,27 +1,124 @@
 #include "CDetectDevicePage.h"
 
 #include "CTiskarUpdater.h"
+#include "DeviceDescriptor.h"
 #include "PageWidgets.h"
+#include "TargetAccess.h"
+#include "WizardStatus.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QRadioButton>
+#include <QSizePolicy>
+#include <QSpacerItem>
 #include <QVBoxLayout>
+
+#include <list>
+
+namespace {
+
+constexpr int kMinimumWidth = 250;
+constexpr int kMinimumHeight = 250;
+constexpr int kChoiceSpacerWidth = 40;
+constexpr int kChoiceSpacerHeight = 5;
+
+} // namespace
 
 CDetectDevicePage::CDetectDevicePage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
 {
-    mainLayout = makePageLayout(this, "detectDevicePage", 250, 250);
-    statusLabel = makePageLabel(this, "statusLabel",
-                                tr("This page will look for the projector on the USB bus. It cannot do that yet."),
-                                true);
+    mainLayout = makePageLayout(this, "detectDevicePage", kMinimumWidth, kMinimumHeight);
+    statusLabel = makePageLabel(this, "statusLabel", tr("Searching for targets on USB bus"), true);
+    blankLabel = makePageLabel(this, "blankLabel", QString(), true);
+    choiceSpacer =
+        new QSpacerItem(kChoiceSpacerWidth, kChoiceSpacerHeight, QSizePolicy::Expanding, QSizePolicy::Fixed);
+    questionLabel = makePageLabel(this, "questionLabel", tr("Would you like to update the firmware?"), false);
+
+    choiceRow = new QHBoxLayout;
+    yesButton = new QRadioButton(tr("Yes"), this);
+    yesButton->setObjectName(QStringLiteral("yesButton"));
+    noButton = new QRadioButton(tr("No"), this);
+    noButton->setObjectName(QStringLiteral("noButton"));
+
     mainLayout->addWidget(statusLabel);
-    mainLayout->addStretch(1);
+    mainLayout->addWidget(blankLabel);
+
+    connect(yesButton, SIGNAL(clicked()), this, SLOT(checkRadioBtn()));
+    connect(noButton, SIGNAL(clicked()), this, SLOT(checkRadioBtn()));
+}
+
+CDetectDevicePage::~CDetectDevicePage()
+{
+    // After a failed search the question row and its spacer never joined the
+    // page's layout, so nothing else would release them.
+    if (!choiceRow->parent()) {
+        delete choiceRow;
+        delete choiceSpacer;
+    }
 }
 
 void CDetectDevicePage::searchTargets()
 {
+    std::list<std::string> paths;
+    const int count = wizard->services().targets->findTargets(paths);
+    if (count <= 0 || paths.empty())
+        reportNoBoard();
+    else if (count >= 2)
+        reportSeveralBoards();
+    else
+        queryOnlyBoard(paths.front());
+}
+
+void CDetectDevicePage::reportNoBoard()
+{
+    statusLabel->setText(tr("Could not find a connected Velvane projector in service mode.  A flashing amber "
+                            "keypad LED indicates the projector is in service mode."));
+    wizard->setStatus(WizardStatus::kNoProjector);
+}
+
+void CDetectDevicePage::reportSeveralBoards()
+{
+    // None of them is opened: there is no telling which one the user means.
+    statusLabel->setText(tr("Multiple Velvane projectors in service mode have been found."));
+    wizard->setStatus(WizardStatus::kSeveralProjectors);
+}
+
+void CDetectDevicePage::queryOnlyBoard(const std::string &path)
+{
+    const std::string name = wizard->services().targets->queryTargetName(path);
+    if (name.empty()) {
+        // An earlier descriptor stays; the failed status keeps it from use.
+        statusLabel->setText(tr("Could not find a connected Velvane projector in service mode."));
+        wizard->setStatus(WizardStatus::kNoProjector);
+        return;
+    }
+    wizard->setDevice(formatDeviceDescriptor(name, path));
+    statusLabel->setText(tr("Found one Velvane projector in service mode."));
+    wizard->setStatus(WizardStatus::kSuccess);
 }
 
 void CDetectDevicePage::showChoice()
 {
+    if (wizard->getStatus() != WizardStatus::kSuccess) {
+        questionLabel->hide();
+        yesButton->hide();
+        noButton->hide();
+        // The user may go back to the instructions and try again.
+        wizard->enableButton(CWizardTemplate::kBack, true);
+    } else {
+        choiceRow->addWidget(yesButton);
+        choiceRow->addWidget(noButton);
+        yesButton->setChecked(true);
+        mainLayout->addItem(choiceSpacer);
+        mainLayout->addWidget(questionLabel);
+        mainLayout->addLayout(choiceRow);
+        mainLayout->addStretch(1);
+    }
+    activateWindow();
+}
+
+void CDetectDevicePage::checkRadioBtn()
+{
+    wizard->setStatus(noButton->isChecked() ? WizardStatus::kDeclined : WizardStatus::kSuccess);
 }

@@ -2,6 +2,7 @@
 
 #include "CTiskarUpdater.h"
 #include "PageWidgets.h"
+#include "WizardStatus.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -12,7 +13,7 @@ constexpr int kMinimumWidth = 270;
 constexpr int kMinimumHeight = 280;
 
 // Shown for a status that has no message of its own: the plain failure.
-constexpr int kFallbackMessage = 1;
+constexpr int kFallbackMessage = WizardStatus::kFailed;
 
 } // namespace
 

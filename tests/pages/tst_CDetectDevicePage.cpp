@@ -1,0 +1,252 @@
+#include "CDetectDevicePage.h"
+#include "CFinishPage.h"
+#include "CTiskarUpdater.h"
+#include "PageInspection.h"
+#include "ScriptedTargetAccess.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+namespace {
+
+const QString kNoBoard = QStringLiteral("Could not find a connected Velvane projector in service mode.  A flashing "
+                                        "amber keypad LED indicates the projector is in service mode.");
+const QString kSeveral = QStringLiteral("Multiple Velvane projectors in service mode have been found.");
+const QString kFound = QStringLiteral("Found one Velvane projector in service mode.");
+const QString kSilent = QStringLiteral("Could not find a connected Velvane projector in service mode.");
+
+const std::string kEarlierDevice = "EARLIER (/dev/parvel/old : 0)";
+
+// Boards on the given paths; only the first answers, with `name` (empty:
+// silent).
+void script(CScriptedTargetAccess &boards, const QStringList &paths, const QString &name)
+{
+    for (const QString &path : paths)
+        boards.paths.push_back(path.toStdString());
+    if (!paths.isEmpty() && !name.isEmpty())
+        boards.names[paths.first().toStdString()] = name.toStdString();
+}
+
+template <typename T>
+T *child(QWidget &parent, const char *name)
+{
+    auto *found = parent.findChild<T *>(QLatin1String(name));
+    Q_ASSERT(found);
+    return found;
+}
+
+// Clicks the middle of the button's own content (indicator and text): a
+// radio button stretched by the layout does not react beyond its text.
+void click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->sizeHint().width() / 2, button->height() / 2));
+}
+
+// Next from the welcome page twice: the detection page runs on entry.
+void walkToDetection(CTiskarUpdater &wizard)
+{
+    click(child<QPushButton>(wizard, "nextButton"));
+    click(child<QPushButton>(wizard, "nextButton"));
+    QVERIFY(wizard.getDetectDevicePage());
+    QTRY_VERIFY(wizard.getDetectDevicePage()->isVisible());
+}
+
+QString finishMessage(CTiskarUpdater &wizard)
+{
+    return labelsInLayoutOrder(*wizard.getFinishPage()).first()->text();
+}
+
+} // namespace
+
+class TestCDetectDevicePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void constructedState();
+    void searchOutcome_data();
+    void searchOutcome();
+    void nextAfterSearch_data();
+    void nextAfterSearch();
+    void answerFollowsLastClick_data();
+    void answerFollowsLastClick();
+};
+
+void TestCDetectDevicePage::constructedState()
+{
+    CScriptedTargetAccess boards;
+    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    wizard.setStatus(5);
+    CDetectDevicePage page(&wizard);
+
+    const QList<QLabel *> labels = labelsInLayoutOrder(page);
+    QCOMPARE(labels.size(), 2);
+    QCOMPARE(labels.at(0)->text(), QStringLiteral("Searching for targets on USB bus"));
+    QVERIFY(labels.at(0)->wordWrap());
+    QCOMPARE(labels.at(1)->text(), QString());
+    QVERIFY(labels.at(1)->wordWrap());
+    QCOMPARE(child<QLabel>(page, "questionLabel")->text(), QStringLiteral("Would you like to update the firmware?"));
+    QCOMPARE(child<QRadioButton>(page, "yesButton")->text(), QStringLiteral("Yes"));
+    QCOMPARE(child<QRadioButton>(page, "noButton")->text(), QStringLiteral("No"));
+    QCOMPARE(boards.findCalls, 0);
+    QCOMPARE(wizard.getStatus(), 5);
+}
+
+// One row per state of the page after its entry actions.
+void TestCDetectDevicePage::searchOutcome_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("queries");
+    QTest::addColumn<QString>("device");
+
+    const QString earlier = QString::fromStdString(kEarlierDevice);
+    QTest::newRow("no board") << QStringList{} << QString() << kNoBoard << 2 << 0 << earlier;
+    QTest::newRow("two boards, neither opened")
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kSeveral << 3 << 0 << earlier;
+    QTest::newRow("three boards") << QStringList{"/dev/parvel/a", "/dev/parvel/b", "/run/parvel/c"} << "PJ-A"
+                                  << kSeveral << 3 << 0 << earlier;
+    QTest::newRow("one board with a name")
+        << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kFound << 0 << 1
+        << "VELVANE PJ 7 (/dev/parvel/board0 : 0)";
+    QTest::newRow("one silent board, earlier device kept")
+        << QStringList{"/dev/parvel/board0"} << QString() << kSilent << 2 << 1 << earlier;
+}
+
+void TestCDetectDevicePage::searchOutcome()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QString, name);
+    QFETCH(int, status);
+
+    CScriptedTargetAccess boards;
+    script(boards, paths, name);
+    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    wizard.setDevice(kEarlierDevice);
+    wizard.setStatus(1);
+    wizard.enableButton(CWizardTemplate::kBack, false);
+
+    // As the wizard activates the page: both entry actions, then display.
+    CDetectDevicePage page(&wizard);
+    page.searchTargets();
+    page.showChoice();
+    page.show();
+
+    QCOMPARE(boards.findCalls, 1);
+    QTEST(int(boards.queried.size()), "queries");
+    if (!boards.queried.empty())
+        QCOMPARE(boards.queried.front(), boards.paths.front());
+    QTEST(labelsInLayoutOrder(page).first()->text(), "text");
+    QTEST(wizard.getStatus(), "status");
+    QTEST(QString::fromStdString(wizard.getDevice()), "device");
+
+    auto *question = child<QLabel>(page, "questionLabel");
+    auto *yes = child<QRadioButton>(page, "yesButton");
+    auto *no = child<QRadioButton>(page, "noButton");
+    auto *back = child<QPushButton>(wizard, "backButton");
+    if (status == 0) {
+        QTRY_VERIFY(question->isVisible());
+        QVERIFY(yes->isVisible());
+        QVERIFY(no->isVisible());
+        QVERIFY(yes->isChecked());
+        QVERIFY(!no->isChecked());
+        QVERIFY(!back->isEnabled()); // a success leaves Back to the frame
+        // The blank line stays between the outcome and the question.
+        QCOMPARE(labelsInLayoutOrder(page).at(1), child<QLabel>(page, "blankLabel"));
+        QCOMPARE(labelsInLayoutOrder(page).at(2), question);
+    } else {
+        QVERIFY(question->isHidden());
+        QVERIFY(yes->isHidden());
+        QVERIFY(no->isHidden());
+        QVERIFY(back->isEnabled());
+    }
+}
+
+void TestCDetectDevicePage::nextAfterSearch_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("finishMessage");
+
+    QTest::newRow("no board: message 2")
+        << QStringList{} << QString() << 4
+        << "Could not update the Velvane projector's firmware. No projector found.";
+    QTest::newRow("two boards: message 3")
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << 4
+        << "Could not update the Velvane projector's firmware. Found more than one projector.";
+    QTest::newRow("silent board: message 2")
+        << QStringList{"/dev/parvel/a"} << QString() << 4
+        << "Could not update the Velvane projector's firmware. No projector found.";
+    QTest::newRow("one board: update page") << QStringList{"/dev/parvel/a"} << "PJ" << 3 << QString();
+}
+
+void TestCDetectDevicePage::nextAfterSearch()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QString, name);
+    QFETCH(int, index);
+
+    CScriptedTargetAccess boards;
+    script(boards, paths, name);
+    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    wizard.show();
+    walkToDetection(wizard);
+    click(child<QPushButton>(wizard, "nextButton"));
+
+    QCOMPARE(wizard.getCurrentIndex(), index);
+    if (index == 4) {
+        QTEST(finishMessage(wizard), "finishMessage");
+    } else {
+        QVERIFY(wizard.getUpdatePage());
+        QCOMPARE(wizard.getStatus(), 0);
+        QCOMPARE(wizard.getDevice(), std::string("PJ (/dev/parvel/a : 0)"));
+    }
+}
+
+void TestCDetectDevicePage::answerFollowsLastClick_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("index"); // after Next
+
+    QTest::newRow("No") << QStringList{"no"} << 7 << 4;
+    QTest::newRow("No, Yes") << QStringList{"no", "yes"} << 0 << 3;
+    QTest::newRow("No, No") << QStringList{"no", "no"} << 7 << 4;
+    QTest::newRow("Yes again") << QStringList{"yes"} << 0 << 3;
+    QTest::newRow("No, Yes, No") << QStringList{"no", "yes", "no"} << 7 << 4;
+}
+
+void TestCDetectDevicePage::answerFollowsLastClick()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(int, status);
+    QFETCH(int, index);
+
+    CScriptedTargetAccess boards;
+    script(boards, {"/dev/parvel/a"}, "PJ");
+    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    wizard.show();
+    walkToDetection(wizard);
+    CDetectDevicePage *page = wizard.getDetectDevicePage();
+    QTRY_VERIFY(child<QRadioButton>(*page, "yesButton")->isVisible());
+
+    for (const QString &answer : clicks)
+        click(child<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
+    QTEST(wizard.getStatus(), "status");
+    QCOMPARE(child<QRadioButton>(*page, "noButton")->isChecked(), status == 7);
+
+    click(child<QPushButton>(wizard, "nextButton"));
+    QCOMPARE(wizard.getCurrentIndex(), index);
+    if (index == 4) {
+        QCOMPARE(finishMessage(wizard),
+                 QStringLiteral("Could not update the Velvane projector's firmware.\n\nReset the projector by "
+                                "unplugging it and plugging it back in."));
+    }
+}
+
+QTEST_MAIN(TestCDetectDevicePage)
+#include "tst_CDetectDevicePage.moc"
