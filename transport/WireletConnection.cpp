@@ -260,18 +260,17 @@ int WireletConnection::readMore(Clock::time_point until)
         m_inboxStart = 0;
     }
     for (;;) {
-        const std::size_t used = m_inbox.size();
-        m_inbox.resize(used + kReadChunk);
-        const ssize_t n = ::read(m_fd, m_inbox.data() + used, kReadChunk);
-        const int error = errno;
-        m_inbox.resize(used + std::size_t(std::max<ssize_t>(n, 0)));
-        if (n > 0)
+        uint8_t chunk[kReadChunk];
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        if (n > 0) {
+            m_inbox.insert(m_inbox.end(), chunk, chunk + n);
             return WIRELET_OK;
-        if (n == 0 || error == EIO)
+        }
+        if (n == 0 || errno == EIO)
             return WIRELET_ERR_HANGUP; // end of file; a terminal line whose other end closed
-        if (error == EINTR)
+        if (errno == EINTR)
             continue;
-        if (error != EAGAIN)
+        if (errno != EAGAIN)
             return WIRELET_ERR_IO;
         if (const int result = waitFor(POLLIN, until))
             return result;

@@ -79,14 +79,18 @@ std::size_t BoardServer::readBudget(Clock::time_point now)
 
 void BoardServer::readInput(std::size_t budget)
 {
-    const std::size_t used = m_inbox.size();
-    m_inbox.resize(used + budget);
-    const ssize_t n = ::read(m_pty.master(), m_inbox.data() + used, budget);
-    m_inbox.resize(used + std::size_t(std::max<ssize_t>(n, 0)));
-    if (n <= 0)
-        return; // EAGAIN or EINTR: poll again
-    m_tokens -= double(n);
-    processInput();
+    // Drain what is there before waiting again: one wait per burst, not per
+    // terminal-sized read.
+    uint8_t chunk[kReadChunk];
+    while (budget > 0 && m_pty.isOpen()) {
+        const ssize_t n = ::read(m_pty.master(), chunk, std::min(budget, sizeof chunk));
+        if (n <= 0)
+            return; // EAGAIN or EINTR: poll again
+        m_inbox.insert(m_inbox.end(), chunk, chunk + n);
+        m_tokens -= double(n);
+        budget -= std::size_t(n);
+        processInput();
+    }
 }
 
 void BoardServer::writeOutput()
