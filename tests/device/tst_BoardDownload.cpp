@@ -1,0 +1,136 @@
+#include "BoardSimProcess.h"
+#include "DeviceDescriptor.h"
+#include "FirmwareDownload.h"
+#include "ForwardingTransport.h"
+#include "MemoryFirmwareImage.h"
+
+#include <QtTest>
+
+#include <numeric>
+
+namespace {
+
+// The real library, but every connection opened with a short timeout so a
+// board that stops answering fails the test quickly.
+class CShortTimeoutTransport final : public CForwardingTransport
+{
+public:
+    explicit CShortTimeoutTransport(int timeoutMs)
+        : CForwardingTransport(libraryTransport())
+        , m_timeoutMs(timeoutMs)
+    {
+    }
+
+    int commOpen(const char *path, int port, uint32_t *handle, int flags, int) override
+    {
+        return m_inner.commOpen(path, port, handle, flags, m_timeoutMs);
+    }
+
+private:
+    int m_timeoutMs;
+};
+
+// The connection as burnFirmware makes it, but keeping the download's own
+// result so 4 and 5 can be told apart.
+int connectAndDownload(ITransport &transport, const std::string &path, IFirmwareImage &image)
+{
+    uint32_t handle = 0;
+    if (transport.commOpen(path.c_str(), 0, &handle, 0, 26214) != 0)
+        return -100;
+    uint8_t option = 1;
+    if (transport.commConnect(handle, 66, &option, 0, 0) != 0) {
+        transport.commClose(handle);
+        return -101;
+    }
+    const int result = downloadImage(handle, DownloadContext{transport, image, {}});
+    transport.commDisconnect(handle);
+    transport.commClose(handle);
+    return result;
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QString sumText(const std::vector<uint8_t> &bytes)
+{
+    return QString::asprintf("0x%08x", std::accumulate(bytes.begin(), bytes.end(), 0u));
+}
+
+} // namespace
+
+// Downloads through the real transport library to the board simulator.
+class TestBoardDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The full-size embedded image arrives byte for byte, through the same
+    // calls the burn thread makes.
+    void fullImage()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath("received.bin");
+        CBoardSimProcess board;
+        QVERIFY(board.start(dir.path(), {"--save", saved}));
+
+        const std::string descriptor = formatDeviceDescriptor("VELVANE SIM-1", board.linkPath().toStdString());
+        int reports = 0;
+        const DownloadContext context{libraryTransport(), embeddedFirmwareImage(), [&reports] { ++reports; }};
+        QCOMPARE(burnFirmware(descriptor, context), 0);
+        QCOMPARE(reports, 0);
+
+        FirmwareBytes image;
+        QVERIFY(embeddedFirmwareImage().locate("BINFILE", 104, image));
+        const std::vector<uint8_t> bytes(image.data, image.data + image.size);
+        QCOMPARE(board.waitForLine("DOWNLOAD ", 10000),
+                 QString("DOWNLOAD OK %1 %2").arg(image.size).arg(sumText(bytes)));
+        const QByteArray received = contentsOf(saved);
+        QCOMPARE(received.size(), qsizetype(image.size));
+        QVERIFY(std::memcmp(received.constData(), image.data, image.size) == 0);
+    }
+
+    void boardFaults_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("arrives");
+
+        QTest::newRow("little-endian board") << QStringList{"--byte-order", "little"} << 0 << true;
+        QTest::newRow("big-endian board") << QStringList{"--byte-order", "big"} << 0 << true;
+        QTest::newRow("small packets") << QStringList{"--max-packet", "1000"} << 0 << true;
+        QTest::newRow("small packets, big-endian") << QStringList{"--max-packet", "517", "--byte-order", "big"} << 0
+                                                   << true;
+        QTest::newRow("no room for data") << QStringList{"--max-packet", "16"} << 4 << false;
+        QTest::newRow("first packet refused") << QStringList{"--refuse-packet", "1"} << 4 << false;
+        QTest::newRow("later packet refused") << QStringList{"--refuse-packet", "3"} << 4 << false;
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << 5 << true;
+        QTest::newRow("stops answering") << QStringList{"--stop-at-packet", "2"} << 4 << false;
+        QTest::newRow("cable pulled") << QStringList{"--vanish-at-packet", "2"} << 4 << false;
+    }
+
+    void boardFaults()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, result);
+        QFETCH(bool, arrives);
+
+        QTemporaryDir dir;
+        const QString saved = dir.filePath("received.bin");
+        CBoardSimProcess board;
+        QVERIFY(board.start(dir.path(), QStringList{"--save", saved, "--max-packet", "4096"} + options));
+
+        const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(20000, 11);
+        CMemoryFirmwareImage image(bytes);
+        CShortTimeoutTransport transport(500);
+        QCOMPARE(connectAndDownload(transport, board.linkPath().toStdString(), image), result);
+        if (arrives) {
+            QVERIFY(contentsOf(saved) == QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoardDownload)
+#include "tst_BoardDownload.moc"
