@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -355,9 +356,17 @@ private slots:
     }
 
     // The identity query and a connection share the node: each gets its
-    // own answer.
+    // own answer, also when the query's reply was left unread.
+    void identityQueryThenConnection_data()
+    {
+        QTest::addColumn<bool>("readReply");
+        QTest::newRow("reply read") << true;
+        QTest::newRow("reply left unread") << false;
+    }
+
     void identityQueryThenConnection()
     {
+        QFETCH(bool, readReply);
         SimulatedBoard board;
         QVERIFY(board.start({"--name", "SIM (2)", "--max-packet", "4096"}));
         const int fd = ::open(qPrintable(board.nodePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -365,22 +374,44 @@ private slots:
         const uint8_t query[16] = {0x53, 0x51, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
         QCOMPARE(::write(fd, query, sizeof query), ssize_t(sizeof query));
         QByteArray reply;
-        while (reply.size() < 276) {
+        while (readReply && reply.size() < 276) {
             char chunk[276];
             const ssize_t n = ::read(fd, chunk, sizeof chunk);
             QVERIFY(n > 0);
             reply.append(chunk, int(n));
         }
         ::close(fd);
-        QCOMPARE(reply.size(), 276);
-        QCOMPARE(reply.mid(16, 8), QByteArray("SIM (2)\0", 8));
+        if (readReply) {
+            QCOMPARE(reply.size(), 276);
+            QCOMPARE(reply.mid(16, 8), QByteArray("SIM (2)\0", 8));
+        }
 
-        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
+        OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
         int32_t value = 0;
         QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_OK));
         QCOMPARE(value, 4096);
+        const Transfer transfer = sendImage(handle, patternBytes(5000), ByteOrder::Little, 4096);
+        QCOMPARE(transfer.result, int(WIRELET_OK));
+        QCOMPARE(transfer.reportedSum, transfer.sum);
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
         QVERIFY(board.stop());
+    }
+
+    // A node nobody answers on: the handshake gives up after the timeout.
+    void connectToSilentNodeTimesOut()
+    {
+        int master = -1, slave = -1;
+        char name[256];
+        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(name, 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
+        uint8_t options = kConnectOptions;
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_ERR_TIMEOUT));
+        int32_t value = 0;
+        QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        ::close(slave);
+        ::close(master);
     }
 
     // Receives hand out the board's bytes as one stream, however they are

@@ -143,6 +143,8 @@ void BoardServer::onFrame(uint8_t type, const uint8_t *payload, std::size_t size
     switch (type) {
     case WIRELET_FRAME_HELLO: {
         printReport(m_session.onDisconnect());
+        // Answers to queries of an earlier conversation must not reach this one.
+        m_scheduled.clear();
         m_pty.dropUnreadByHost();
         const std::vector<uint8_t> ack = board::helloAckPayload(m_config.order, m_config.maxPacket);
         sendFrame(WIRELET_FRAME_HELLO_ACK, ack.data(), ack.size());
