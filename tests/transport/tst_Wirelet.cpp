@@ -13,6 +13,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 using board::ByteOrder;
@@ -275,6 +277,33 @@ private slots:
         QCOMPARE(length, 0u);
         QCOMPARE(int(status), result);
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop());
+    }
+
+    // Closing a handle while another thread waits on it: the close waits
+    // for that call to end, then the handle is gone for both.
+    void closeWhileReceiving()
+    {
+        SimulatedBoard board;
+        QVERIFY(board.start({"--stop-at-packet", "1"}));
+        OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
+        const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
+        QCOMPARE(CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1), int(WIRELET_OK));
+
+        std::atomic<int> received{-1};
+        std::thread receiver([&] {
+            uint8_t reply[16];
+            uint32_t length = sizeof reply;
+            uint8_t more = 0, status = 0;
+            received = CommReceiveData(handle, reply, &length, &more, &status);
+        });
+        QTRY_VERIFY(board.reports().contains("DOWNLOAD FAILED stopped answering at packet 1"));
+        const int closed = CommClose(handle);
+        receiver.join();
+        QCOMPARE(closed, int(WIRELET_OK));
+        // Either the receive ran first and timed out, or the close came first.
+        QVERIFY2(received == WIRELET_ERR_TIMEOUT || received == WIRELET_ERR_HANDLE, qPrintable(QString::number(received)));
+        QCOMPARE(CommClose(handle), int(WIRELET_ERR_HANDLE));
         QVERIFY(board.stop());
     }
 
