@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,7 +28,10 @@ int CLinuxDeviceIo::open(const std::string &path)
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return kInvalidHandle;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Only a board's node is written to; a path that has become a plain
+    // file or a pipe in the meantime must not receive the query.
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return kInvalidHandle;
     }

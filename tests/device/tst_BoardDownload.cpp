@@ -103,6 +103,7 @@ private slots:
         QTest::newRow("small packets") << QStringList{"--max-packet", "1000"} << 0 << true;
         QTest::newRow("small packets, big-endian") << QStringList{"--max-packet", "517", "--byte-order", "big"} << 0
                                                    << true;
+        QTest::newRow("throttled line") << QStringList{"--rate", "400000"} << 0 << true;
         QTest::newRow("no room for data") << QStringList{"--max-packet", "16"} << 4 << false;
         QTest::newRow("first packet refused") << QStringList{"--refuse-packet", "1"} << 4 << false;
         QTest::newRow("later packet refused") << QStringList{"--refuse-packet", "3"} << 4 << false;

@@ -64,6 +64,19 @@ private slots:
         QCOMPARE(openDescriptors(), before);
     }
 
+    // A path that is no board's node is never written to.
+    void notADevice()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("board0");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        CLinuxTargetAccess targets({dir.path().toStdString()});
+        QVERIFY(targets.queryTargetName(path.toStdString()).empty());
+        QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
     // A board another process is talking to is not shared: it stays silent
     // until that process lets go.
     void heldBoard()
