@@ -41,47 +41,38 @@ private slots:
         const QByteArray longestPath = '/' + QByteArray(258, 'p');
         const QByteArray tooLongPath = '/' + QByteArray(259, 'p');
 
-        QTest::newRow("as formed") << QByteArray("P1 (/dev/parvel/board0 : 0)") << true << QByteArray("P1")
-                                   << QByteArray("/dev/parvel/board0") << 0;
-        QTest::newRow("name with blank") << QByteArray("VELVANE SIM-1 (/run/parvel/board0 : 0)") << true
-                                         << QByteArray("VELVANE SIM-1") << QByteArray("/run/parvel/board0") << 0;
-        QTest::newRow("name with parentheses") << QByteArray("X (rev 2) (/dev/b : 0)") << true
-                                               << QByteArray("X (rev 2)") << QByteArray("/dev/b") << 0;
-        QTest::newRow("name with colon") << QByteArray("A:B (/dev/b : 0)") << true << QByteArray("A:B")
-                                         << QByteArray("/dev/b") << 0;
-        QTest::newRow("path with colons") << QByteArray("P1 (/dev/by-path/pci-0000:00:14.0 : 0)") << true
-                                          << QByteArray("P1") << QByteArray("/dev/by-path/pci-0000:00:14.0") << 0;
-        QTest::newRow("path starting with parenthesis") << QByteArray("P1 ((x : 0)") << true << QByteArray("P1")
-                                                        << QByteArray("(x") << 0;
-        QTest::newRow("no closing parenthesis") << QByteArray("P1 (/dev/b : 0") << true << QByteArray("P1")
-                                                << QByteArray("/dev/b") << 0;
-        QTest::newRow("other port") << QByteArray("P1 (/dev/b : 7)") << true << QByteArray("P1")
-                                    << QByteArray("/dev/b") << 7;
-        QTest::newRow("signed port") << QByteArray("P1 (/dev/b : -3)") << true << QByteArray("P1")
-                                     << QByteArray("/dev/b") << -3;
-        QTest::newRow("loose blanks") << QByteArray("  P1\t(  /dev/b   :+5 )") << true << QByteArray("P1")
-                                      << QByteArray("/dev/b") << 5;
-        QTest::newRow("longest fields") << QByteArray(longest + " (" + longestPath + " : 0)") << true << longest
-                                        << longestPath << 0;
+        const auto accept = [](const char *tag, const QByteArray &text, const QByteArray &name,
+                               const QByteArray &path, int port) {
+            QTest::newRow(tag) << text << true << name << path << port;
+        };
+        const auto reject = [](const char *tag, const QByteArray &text) {
+            QTest::newRow(tag) << text << false << QByteArray() << QByteArray() << 0;
+        };
 
-        QTest::newRow("empty") << QByteArray() << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("name only") << QByteArray("P1") << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("no port") << QByteArray("P1 (/dev/b)") << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("colon without port") << QByteArray("P1 (/dev/b :)") << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("port not a number") << QByteArray("P1 (/dev/b : zero)") << false << QByteArray()
-                                           << QByteArray() << 0;
-        QTest::newRow("port out of range") << QByteArray("P1 (/dev/b : 99999999999)") << false << QByteArray()
-                                           << QByteArray() << 0;
-        QTest::newRow("no opening parenthesis") << QByteArray("P1 /dev/b : 0)") << false << QByteArray()
-                                                << QByteArray() << 0;
-        QTest::newRow("no name") << QByteArray("(/dev/b : 0)") << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("no path") << QByteArray("P1 ( : 0)") << false << QByteArray() << QByteArray() << 0;
-        QTest::newRow("trailing text") << QByteArray("P1 (/dev/b : 0) more") << false << QByteArray()
-                                       << QByteArray() << 0;
-        QTest::newRow("name too long") << QByteArray(tooLong + " (/dev/b : 0)") << false << QByteArray()
-                                       << QByteArray() << 0;
-        QTest::newRow("path too long") << QByteArray("P1 (" + tooLongPath + " : 0)") << false << QByteArray()
-                                       << QByteArray() << 0;
+        accept("as formed", "P1 (/dev/parvel/board0 : 0)", "P1", "/dev/parvel/board0", 0);
+        accept("name with blank", "VELVANE SIM-1 (/run/parvel/board0 : 0)", "VELVANE SIM-1", "/run/parvel/board0", 0);
+        accept("name with parentheses", "X (rev 2) (/dev/b : 0)", "X (rev 2)", "/dev/b", 0);
+        accept("name with colon", "A:B (/dev/b : 0)", "A:B", "/dev/b", 0);
+        accept("path with colons", "P1 (/dev/by-path/pci-0000:00:14.0 : 0)", "P1", "/dev/by-path/pci-0000:00:14.0", 0);
+        accept("path starting with parenthesis", "P1 ((x : 0)", "P1", "(x", 0);
+        accept("no closing parenthesis", "P1 (/dev/b : 0", "P1", "/dev/b", 0);
+        accept("other port", "P1 (/dev/b : 7)", "P1", "/dev/b", 7);
+        accept("signed port", "P1 (/dev/b : -3)", "P1", "/dev/b", -3);
+        accept("loose blanks", "  P1\t(  /dev/b   :+5 )", "P1", "/dev/b", 5);
+        accept("longest fields", QByteArray(longest + " (" + longestPath + " : 0)"), longest, longestPath, 0);
+
+        reject("empty", "");
+        reject("name only", "P1");
+        reject("no port", "P1 (/dev/b)");
+        reject("colon without port", "P1 (/dev/b :)");
+        reject("port not a number", "P1 (/dev/b : zero)");
+        reject("port out of range", "P1 (/dev/b : 99999999999)");
+        reject("no opening parenthesis", "P1 /dev/b : 0)");
+        reject("no name", "(/dev/b : 0)");
+        reject("no path", "P1 ( : 0)");
+        reject("trailing text", "P1 (/dev/b : 0) more");
+        reject("name too long", QByteArray(tooLong + " (/dev/b : 0)"));
+        reject("path too long", QByteArray("P1 (" + tooLongPath + " : 0)"));
     }
 
     void parse()
