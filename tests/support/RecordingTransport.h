@@ -21,6 +21,9 @@
 //   CommReceiveData(23063, *length=16, *more=0, *status=0)
 //   CommDisconnect(23063)
 //   CommClose(23063)
+//
+// It takes no lock: when a download runs on another thread, read the
+// records only after that thread has finished.
 class CRecordingTransport final : public ITransport
 {
 public:
