@@ -79,7 +79,9 @@ private slots:
         const std::string descriptor = formatDeviceDescriptor("VELVANE SIM-1", board.linkPath().toStdString());
         int reports = 0;
         const DownloadContext context{libraryTransport(), embeddedFirmwareImage(), [&reports] { ++reports; }};
+        const QStringList before = openDescriptors();
         QCOMPARE(burnFirmware(descriptor, context), 0);
+        QCOMPARE(openDescriptors(), before);
         QCOMPARE(reports, 0);
 
         FirmwareBytes image;
@@ -126,7 +128,9 @@ private slots:
         const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(20000, 11);
         CMemoryFirmwareImage image(bytes);
         CShortTimeoutTransport transport(500);
+        const QStringList before = openDescriptors();
         QCOMPARE(connectAndDownload(transport, board.linkPath().toStdString(), image), result);
+        QCOMPARE(openDescriptors(), before);
         if (arrives) {
             QVERIFY(contentsOf(saved) == QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
         }
