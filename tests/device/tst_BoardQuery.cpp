@@ -3,8 +3,11 @@
 
 #include <QtTest>
 
+#include <thread>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 // The identity query on real device nodes: the board simulator behind a
@@ -53,6 +56,47 @@ private slots:
         const std::string name = targets.queryTargetName(paths.front());
         QCOMPARE(openDescriptors(), before);
         QCOMPARE(QByteArray::fromStdString(name), expected);
+    }
+
+    // A board whose reply comes in two pieces, the second during the last
+    // pause: what the query wrote, and the whole name, on a bare
+    // pseudo-terminal.
+    void replyInPieces()
+    {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0);
+        QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
+        const QString slave = QString::fromLocal8Bit(ptsname(master));
+        termios raw;
+        const int line = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(line >= 0 && tcgetattr(line, &raw) == 0);
+        cfmakeraw(&raw);
+        QVERIFY(tcsetattr(line, TCSANOW, &raw) == 0);
+
+        QByteArray query(16, 0);
+        std::thread board([&] {
+            qsizetype got = 0;
+            while (got < query.size()) {
+                const ssize_t n = ::read(master, query.data() + got, size_t(query.size() - got));
+                if (n <= 0)
+                    return;
+                got += n;
+            }
+            QByteArray reply(276, 0);
+            reply.replace(16, 11, "PIECE BOARD");
+            ::usleep(600 * 1000);
+            (void)!::write(master, reply.constData(), 20);
+            ::usleep(200 * 1000);
+            (void)!::write(master, reply.constData() + 20, 256);
+        });
+        CLinuxTargetAccess targets({});
+        const std::string name = targets.queryTargetName(slave.toStdString());
+        board.join();
+        ::close(line);
+        ::close(master);
+
+        QCOMPARE(query.toHex(' '), QByteArray("53 51 00 00 ff ff ff ff 00 00 00 00 00 00 00 00"));
+        QCOMPARE(name, std::string("PIECE BOARD"));
     }
 
     void missingPath()
