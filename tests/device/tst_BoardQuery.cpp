@@ -6,6 +6,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -77,6 +78,10 @@ private slots:
         std::thread board([&] {
             qsizetype got = 0;
             while (got < query.size()) {
+                // A query that never comes must not hang the test.
+                pollfd readable{master, POLLIN, 0};
+                if (::poll(&readable, 1, 3000) <= 0)
+                    return;
                 const ssize_t n = ::read(master, query.data() + got, size_t(query.size() - got));
                 if (n <= 0)
                     return;
