@@ -1,23 +1,169 @@
 #include "CUpdatePage.h"
 
+#include "CBurnFirmwareThread.h"
 #include "CTiskarUpdater.h"
 #include "PageWidgets.h"
+#include "WizardStatus.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
+#include <QSpacerItem>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+
+// Page layout, one fixed vertical box, top to bottom:
+//
+//   stretch 1
+//   statusLabel     "Updating the firmware ..." / "... is complete."
+//   spacer          kSpacerWidth x kBarGap
+//   progressBar     at least kBarMinimumWidth wide
+//   spacer          kSpacerWidth x kFailureGap
+//   failureLabel    hidden unless the update failed
+//   spacer          kSpacerWidth x kContinueGap
+//   continueLabel   hidden until the outcome is known
+//   stretch 1
+//
+// The spacers expand sideways and keep their height.
+constexpr int kPageMinimumWidth = 250;
+constexpr int kPageMinimumHeight = 250;
+constexpr int kBarMinimumWidth = 250;
+constexpr int kSpacerWidth = 40;
+constexpr int kBarGap = 10;
+constexpr int kFailureGap = 30;
+constexpr int kContinueGap = 60;
+
+void addGap(QVBoxLayout *layout, int height)
+{
+    layout->addItem(new QSpacerItem(kSpacerWidth, height, QSizePolicy::Expanding, QSizePolicy::Fixed));
+}
+
+} // namespace
 
 CUpdatePage::CUpdatePage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
+    , tickCount(0)
+    , timer(nullptr)
 {
-    layout = makePageLayout(this, "updatePage", 250, 250);
-    statusLabel = makePageLabel(this, "statusLabel",
-                                tr("This page will send the firmware to the projector. It cannot do that yet."),
-                                true);
-    layout->addWidget(statusLabel);
-    layout->addStretch(1);
+    mainLayout = makePageLayout(this, "updatePage", kPageMinimumWidth, kPageMinimumHeight);
+    statusLabel = makePageLabel(this, "statusLabel", tr("Updating the firmware in the Velvane projector..."), false);
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setMinimumWidth(kBarMinimumWidth);
+    failureLabel = makePageLabel(this, "failureLabel", tr("The firmwware update has failed."), false);
+    continueLabel = makePageLabel(this, "continueLabel", tr("Press Next to continue."), false);
+
+    mainLayout->addStretch(1);
+    mainLayout->addWidget(statusLabel);
+    addGap(mainLayout, kBarGap);
+    mainLayout->addWidget(progressBar);
+    addGap(mainLayout, kFailureGap);
+    mainLayout->addWidget(failureLabel);
+    addGap(mainLayout, kContinueGap);
+    mainLayout->addWidget(continueLabel);
+    mainLayout->addStretch(1);
+
+    failureLabel->hide();
+    continueLabel->hide();
+    wizard->enableButton(CWizardTemplate::kBack, false);
+}
+
+// The timer is a child and goes with the page; the worker is waited for.
+CUpdatePage::~CUpdatePage()
+{
+    waitForUpdate();
 }
 
 void CUpdatePage::startUpdate()
 {
+    timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("progressTimer"));
+    connect(timer, SIGNAL(timeout()), this, SLOT(updateProgressBar()));
+    timer->start(kTickIntervalMs);
+
+    burnThread = std::make_unique<CBurnFirmwareThread>(this, wizard);
+    wizard->enableButton(CWizardTemplate::kNext, false);
+    wizard->installEventFilter(this);
+
+    connect(burnThread.get(), SIGNAL(finished()), this, SLOT(afterUpdating()));
+    burnThread->start();
+}
+
+void CUpdatePage::waitForUpdate()
+{
+    if (!burnThread)
+        return;
+    burnThread->abandonReports();
+    burnThread->wait();
+}
+
+void CUpdatePage::updateProgressBar()
+{
+    ++tickCount;
+    // Beyond its maximum the bar keeps its value: it stays full from the
+    // 100th tick on.
+    progressBar->setValue(tickCount);
+    if (tickCount == kTickLimit) {
+        // The worker is not stopped; when it ends, its result is shown again.
+        wizard->setStatus(WizardStatus::kFailed);
+        afterUpdating();
+    }
+}
+
+void CUpdatePage::afterUpdating()
+{
+    if (timer)
+        timer->stop();
+    progressBar->setValue(progressBar->maximum());
+
+    const int status = wizard->getStatus();
+    if (status == WizardStatus::kSuccess) {
+        statusLabel->setText(tr("The firmware update is complete."));
+        failureLabel->hide();
+    } else {
+        failureLabel->setText(failureText(status));
+        failureLabel->show();
+    }
+    continueLabel->show();
+
+    wizard->enableButton(CWizardTemplate::kNext, true);
+    wizard->enableButton(CWizardTemplate::kCancel, true);
+    wizard->enableButton(CWizardTemplate::kBack, false);
+    window()->activateWindow();
+}
+
+QString CUpdatePage::failureText(int status) const
+{
+    switch (status) {
+    case WizardStatus::kNotDownloaded:
+        return tr("Failed to download image file to the board.");
+    case WizardStatus::kDownloadChecksum:
+        return tr("Failed to download the image file to the board. The checksum returned doesn't match the "
+                  "original one.");
+    case WizardStatus::kFlashChecksum:
+        return tr("Failed to update the firmware. The flash checksum doesn't match with the original one.");
+    default:
+        return tr("Firmware update failed.");
+    }
+}
+
+// Closing the wizard under a running worker would destroy it mid-transfer:
+// close requests and Escape (which rejects the dialog) are refused until it
+// ends. Finish and Cancel close the dialog without a close event; the
+// wizard then waits for the worker before it goes away.
+bool CUpdatePage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == wizard && burnThread && burnThread->isRunning()) {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }

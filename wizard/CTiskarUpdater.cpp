@@ -21,7 +21,15 @@ CTiskarUpdater::CTiskarUpdater(const DeviceServices &services, QWidget *parent)
     initWizard(kPageCount);
 }
 
-CTiskarUpdater::~CTiskarUpdater() = default;
+// An update that outlived its time limit may still be running when the user
+// leaves. It stores its result in this wizard when it ends, so wait for it
+// here, while the wizard is whole, rather than in the page's destructor,
+// which runs after this object's members are gone.
+CTiskarUpdater::~CTiskarUpdater()
+{
+    for (CUpdatePage *page : findChildren<CUpdatePage *>())
+        page->waitForUpdate();
+}
 
 const DeviceServices &CTiskarUpdater::services() const
 {

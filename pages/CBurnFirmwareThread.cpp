@@ -1,0 +1,88 @@
+#include "CBurnFirmwareThread.h"
+
+#include "CTiskarUpdater.h"
+#include "CUpdatePage.h"
+#include "FirmwareDownload.h"
+#include "WizardStatus.h"
+
+#include <QMessageBox>
+#include <QMutexLocker>
+#include <QPointer>
+
+CBurnFirmwareThread::CBurnFirmwareThread(CUpdatePage *owner, CTiskarUpdater *updater)
+    : QThread(nullptr)
+    , page(owner)
+    , wizard(updater)
+{
+}
+
+CBurnFirmwareThread::~CBurnFirmwareThread()
+{
+    abandonReports();
+    wait();
+}
+
+void CBurnFirmwareThread::run()
+{
+    const std::string descriptor = wizard->getDevice();
+    const int result = burnFirmware(descriptor);
+    wizard->setStatus(result);
+}
+
+int CBurnFirmwareThread::burnFirmware(std::string descriptor)
+{
+    return withContext([&](const DownloadContext &context) { return ::burnFirmware(descriptor, context); },
+                       WizardStatus::kFailed);
+}
+
+int CBurnFirmwareThread::downloadImage(uint32_t handle)
+{
+    return withContext([&](const DownloadContext &context) { return ::downloadImage(handle, context); },
+                       kDownloadRefused);
+}
+
+int CBurnFirmwareThread::withContext(const std::function<int(const DownloadContext &)> &step, int failure)
+{
+    const DeviceServices &services = wizard->services();
+    if (!services.transport || !services.firmware)
+        return failure;
+    const DownloadContext context{*services.transport, *services.firmware, [this] { reportMissingImage(); }};
+    return step(context);
+}
+
+void CBurnFirmwareThread::abandonReports()
+{
+    {
+        QMutexLocker lock(&reportLock);
+        reportsAbandoned = true;
+    }
+    // Frees a report that is already waiting for its box.
+    reportDismissed.release();
+}
+
+void CBurnFirmwareThread::reportMissingImage()
+{
+    {
+        QMutexLocker lock(&reportLock);
+        if (reportsAbandoned)
+            return;
+        // This object lives in the GUI thread, so the call runs there; if
+        // the object goes first, the pending call goes with it.
+        QMetaObject::invokeMethod(this, [this] { showMissingImage(); }, Qt::QueuedConnection);
+    }
+    reportDismissed.acquire();
+}
+
+void CBurnFirmwareThread::showMissingImage()
+{
+    // On the heap and guarded: if the wizard goes while the box is open, the
+    // box, the page and this object go with it and exec() returns.
+    const QPointer<CBurnFirmwareThread> self(this);
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::NoIcon, page->window()->windowTitle(),
+                                                tr("File not found"), QMessageBox::Ok, page->window());
+    box->setObjectName(QStringLiteral("missingImageBox"));
+    box->exec();
+    delete box;
+    if (self)
+        reportDismissed.release();
+}

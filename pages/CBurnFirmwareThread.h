@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QMutex>
+#include <QSemaphore>
+#include <QThread>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CTiskarUpdater;
+class CUpdatePage;
+struct DownloadContext;
+
+// Runs the whole transport conversation of one update off the GUI thread:
+// reads the chosen board from the wizard, sends the firmware image and
+// stores 0 (confirmed) or 1 (any failure) as the wizard's status. It never
+// touches a widget; the one message it may need, "File not found", is
+// shown by the GUI thread on its behalf.
+class CBurnFirmwareThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Both must outlive the thread; the page owns it and waits for it.
+    CBurnFirmwareThread(CUpdatePage *page, CTiskarUpdater *wizard);
+    // Waits for run() to end, so the object never goes while it works.
+    ~CBurnFirmwareThread() override;
+
+    // The download, through the wizard's transport and image. 0 when the
+    // board confirmed the image, 1 on any failure (also when the wizard has
+    // no transport or image to work with).
+    int burnFirmware(std::string descriptor);
+    // 0, 4, 5 or -1 (no image, after the user dismissed the message).
+    int downloadImage(uint32_t handle);
+
+    // GUI thread, before waiting for the thread while the wizard goes away:
+    // from now on a missing image is not shown and nobody waits for a
+    // dismissal that could never come (the GUI thread will be blocked).
+    void abandonReports();
+
+protected:
+    void run() override;
+
+private:
+    // Runs a download step with a context built from the wizard's services;
+    // `failure` when the wizard has no transport or no image.
+    int withContext(const std::function<int(const DownloadContext &)> &step, int failure);
+    // Burn thread: asks the GUI thread to show "File not found" and waits
+    // until the user has dismissed it.
+    void reportMissingImage();
+    // GUI thread: the modal box itself.
+    void showMissingImage();
+
+    CUpdatePage *page;
+    CTiskarUpdater *wizard;
+
+    QMutex reportLock;
+    bool reportsAbandoned = false;
+    QSemaphore reportDismissed;
+};

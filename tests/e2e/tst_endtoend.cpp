@@ -1,0 +1,138 @@
+#include "BoardSimProcess.h"
+#include "CDetectDevicePage.h"
+#include "CFinishPage.h"
+#include "CTiskarUpdater.h"
+#include "CUpdatePage.h"
+#include "WizardControls.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The update page gives up after 160 ticks of 1.2 s; a road takes at most
+// that long, plus detection.
+constexpr int kUpdateTimeoutMs = 200000;
+constexpr int kDownloadLineTimeoutMs = 10000;
+
+const QString kComplete = QStringLiteral("The firmware update is complete.");
+const QString kFailed = QStringLiteral("Firmware update failed.");
+const QString kMessage0 = QStringLiteral("The Velvane projector firmware update is complete.\n\nReset the projector "
+                                         "by unplugging it and plugging it back in.\n\nDisconnect the USB cable "
+                                         "from extended connection panel.");
+const QString kMessage1 = QStringLiteral("Could not update the Velvane projector's firmware. ");
+const QString kMessage3 = QStringLiteral("Could not update the Velvane projector's firmware. Found more than one "
+                                         "projector.");
+const QString kMessage7 = QStringLiteral("Could not update the Velvane projector's firmware.\n\nReset the projector "
+                                         "by unplugging it and plugging it back in.");
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void road_data();
+    void road();
+
+private:
+    QTemporaryDir runtimeDir;
+    QString boardDir;
+};
+
+// The platform's enumeration reads XDG_RUNTIME_DIR once, when the first
+// wizard is made: point it at a private directory before that.
+void TestEndToEnd::initTestCase()
+{
+    QVERIFY(runtimeDir.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    boardDir = runtimeDir.filePath(QStringLiteral("parvel"));
+}
+
+void TestEndToEnd::road_data()
+{
+    QTest::addColumn<int>("boardCount");
+    QTest::addColumn<QStringList>("boardOptions");
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<QString>("updateOutcome"); // empty: the update page is skipped
+    QTest::addColumn<QString>("finishMessage");
+
+    QTest::newRow("one board, Yes: updated") << 1 << QStringList{} << true << kComplete << kMessage0;
+    QTest::newRow("refusing board") << 1 << QStringList{"--refuse-packet", "1"} << true << kFailed << kMessage1;
+    QTest::newRow("one board, No") << 1 << QStringList{} << false << QString() << kMessage7;
+    QTest::newRow("two boards") << 2 << QStringList{} << true << QString() << kMessage3;
+}
+
+void TestEndToEnd::road()
+{
+    QFETCH(int, boardCount);
+    QFETCH(QStringList, boardOptions);
+    QFETCH(bool, answerYes);
+    QFETCH(QString, updateOutcome);
+
+    std::vector<std::unique_ptr<CBoardSimProcess>> boards;
+    for (int i = 0; i < boardCount; ++i) {
+        const QString link = QStringLiteral("board%1").arg(i);
+        const QString saved = runtimeDir.filePath(link + QStringLiteral(".bin"));
+        QFile::remove(saved);
+        boards.push_back(std::make_unique<CBoardSimProcess>());
+        QVERIFY(boards.back()->start(boardDir, QStringList{"--link", link, "--save", saved} + boardOptions));
+    }
+
+    auto wizard = std::make_unique<CTiskarUpdater>();
+    wizard->show();
+    QPushButton *next = namedChild<QPushButton>(*wizard, "nextButton");
+    clickButton(next); // instructions
+    clickButton(next); // detection, which searches on entry
+    QCOMPARE(wizard->getCurrentIndex(), 2);
+    if (!answerYes)
+        clickButton(namedChild<QRadioButton>(*wizard->getDetectDevicePage(), "noButton"));
+    clickButton(next);
+
+    if (!updateOutcome.isEmpty()) {
+        QCOMPARE(wizard->getCurrentIndex(), 3);
+        CUpdatePage *page = wizard->getUpdatePage();
+        QTRY_VERIFY_WITH_TIMEOUT(namedChild<QLabel>(*page, "continueLabel")->isVisible(), kUpdateTimeoutMs);
+        const bool success = updateOutcome == kComplete;
+        QCOMPARE(namedChild<QLabel>(*page, success ? "statusLabel" : "failureLabel")->text(), updateOutcome);
+        QVERIFY(next->isEnabled());
+        clickButton(next);
+    }
+
+    QCOMPARE(wizard->getCurrentIndex(), 4);
+    QCOMPARE(next->text(), QStringLiteral("Finish"));
+    QTEST(namedChild<QLabel>(*wizard->getFinishPage(), "messageLabel")->text(), "finishMessage");
+    clickButton(next);
+    QVERIFY(!wizard->isVisible());
+    wizard.reset();
+
+    if (updateOutcome == kComplete) {
+        QVERIFY(!boards.front()->waitForLine(QStringLiteral("DOWNLOAD OK "), kDownloadLineTimeoutMs).isEmpty());
+        const QByteArray embedded = contentsOf(QStringLiteral(FIRMWARE_IMAGE_FILE));
+        const QByteArray received = contentsOf(runtimeDir.filePath(QStringLiteral("board0.bin")));
+        QVERIFY(!embedded.isEmpty());
+        QVERIFY2(received == embedded, qPrintable(QStringLiteral("the board received %1 bytes of %2, differing")
+                                                      .arg(received.size())
+                                                      .arg(embedded.size())));
+    }
+    for (auto &board : boards)
+        QCOMPARE(board->stop(), 0);
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

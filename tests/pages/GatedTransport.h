@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ForwardingTransport.h"
+
+#include <QSemaphore>
+
+#include <atomic>
+
+// A board that holds every reply until the test opens the gate. Like the
+// library's own receive timeout, a reply that does not come within
+// `patienceMs` fails on the line. `closed` turns true once the connection
+// has been closed, i.e. the transfer has run to its end.
+class CGatedTransport final : public CForwardingTransport
+{
+public:
+    static constexpr int kLineFailure = 3;
+
+    CGatedTransport(ITransport &board, int patienceMs) : CForwardingTransport(board), m_patienceMs(patienceMs) {}
+
+    // Lets one held reply (or the next one) through.
+    void open() { m_gate.release(); }
+
+    int commReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status) override
+    {
+        if (!m_gate.tryAcquire(1, m_patienceMs))
+            return kLineFailure;
+        return CForwardingTransport::commReceiveData(handle, buffer, length, more, status);
+    }
+
+    int commClose(uint32_t handle) override
+    {
+        const int result = CForwardingTransport::commClose(handle);
+        closed = true;
+        return result;
+    }
+
+    std::atomic<bool> closed{false};
+
+private:
+    const int m_patienceMs;
+    QSemaphore m_gate;
+};

@@ -1,0 +1,455 @@
+#include "CFinishPage.h"
+#include "CTiskarUpdater.h"
+#include "CUpdatePage.h"
+#include "GatedTransport.h"
+#include "HexDiff.h"
+#include "MemoryFirmwareImage.h"
+#include "PageInspection.h"
+#include "RecordingTransport.h"
+#include "ScriptedTargetAccess.h"
+#include "WizardControls.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kUpdating = QStringLiteral("Updating the firmware in the Velvane projector...");
+const QString kComplete = QStringLiteral("The firmware update is complete.");
+const QString kFailed = QStringLiteral("Firmware update failed.");
+const QString kFinishComplete = QStringLiteral("The Velvane projector firmware update is complete.\n\nReset the "
+                                               "projector by unplugging it and plugging it back in.\n\nDisconnect "
+                                               "the USB cable from extended connection panel.");
+const QString kFinishFailed = QStringLiteral("Could not update the Velvane projector's firmware. ");
+
+const std::string kBoardPath = "/dev/parvel/board0";
+constexpr std::size_t kImageSize = 3000;
+constexpr int kReplyPatienceMs = 60000; // the test opens the gate long before
+constexpr int kShortPatienceMs = 300;   // nobody opens the gate: the line times out
+
+void click(QWidget &wizard, const char *button)
+{
+    clickButton(namedChild<QPushButton>(wizard, button));
+}
+
+// One board that answers the identity query, a scripted transport behind a
+// gate, an in-memory image, and the real wizard on top. The wizard goes
+// first, so a transfer still running ends before its transport goes.
+struct CUpdateRig
+{
+    explicit CUpdateRig(int patienceMs = kReplyPatienceMs)
+        : gated(board, patienceMs)
+        , image(CMemoryFirmwareImage::patternBytes(kImageSize, 7))
+    {
+        boards.paths = {kBoardPath};
+        boards.names[kBoardPath] = "PJ-7";
+    }
+
+    // Welcome, instructions, detection (one board, "Yes"), then the update
+    // page, whose transfer starts on entry. No event is processed on the
+    // way, so the page's own timer has not ticked yet.
+    void walkToUpdate()
+    {
+        wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &gated, &image});
+        wizard->show();
+        for (int i = 0; i < 3; ++i)
+            click(*wizard, "nextButton");
+        page = wizard->getUpdatePage();
+        QVERIFY(page);
+    }
+
+    void tick(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            QVERIFY(QMetaObject::invokeMethod(page, "updateProgressBar"));
+    }
+
+    QLabel *label(const char *name) { return namedChild<QLabel>(*page, name); }
+    // Shown as far as the page decides: the wizard may show another page.
+    bool shown(const char *name) { return label(name)->isVisibleTo(page); }
+    QProgressBar *bar() { return namedChild<QProgressBar>(*page, "progressBar"); }
+    QTimer *timer() { return namedChild<QTimer>(*page, "progressTimer"); }
+    QPushButton *button(const char *name) { return namedChild<QPushButton>(*wizard, name); }
+    QString finishMessage() { return labelsInLayoutOrder(*wizard->getFinishPage()).first()->text(); }
+
+    CScriptedTargetAccess boards;
+    CRecordingTransport board;
+    CGatedTransport gated;
+    CMemoryFirmwareImage image;
+    std::unique_ptr<CTiskarUpdater> wizard;
+    CUpdatePage *page = nullptr;
+};
+
+// The layout as a list of words: widgets by name, spacers as "gap WxH",
+// stretches as "stretch".
+QStringList describeLayout(QLayout &layout)
+{
+    QStringList items;
+    for (int i = 0; i < layout.count(); ++i) {
+        QLayoutItem *item = layout.itemAt(i);
+        if (item->widget()) {
+            items << item->widget()->objectName();
+        } else if (QSpacerItem *spacer = item->spacerItem()) {
+            const QSizePolicy policy = spacer->sizePolicy();
+            if (policy.verticalPolicy() == QSizePolicy::Expanding)
+                items << QStringLiteral("stretch");
+            else if (policy.horizontalPolicy() == QSizePolicy::Expanding && policy.verticalPolicy() == QSizePolicy::Fixed)
+                items << QStringLiteral("gap %1x%2").arg(spacer->sizeHint().width()).arg(spacer->sizeHint().height());
+            else
+                items << QStringLiteral("spacer of another kind");
+        }
+    }
+    return items;
+}
+
+} // namespace
+
+class TestCUpdatePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void constructedState();
+    void outcome_data();
+    void outcome();
+    void barCountsTicks_data();
+    void barCountsTicks();
+    void lateEndAfterTimeLimit_data();
+    void lateEndAfterTimeLimit();
+    void closingRefusedWhileRunning_data();
+    void closingRefusedWhileRunning();
+    void leavingAfterTimeLimitWaitsForTransfer_data();
+    void leavingAfterTimeLimitWaitsForTransfer();
+    void missingImage_data();
+    void missingImage();
+};
+
+void TestCUpdatePage::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("QThread|QObject|QWidget|QBasicTimer")));
+}
+
+void TestCUpdatePage::constructedState()
+{
+    CScriptedTargetAccess boards;
+    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    wizard.enableButton(CWizardTemplate::kBack, true);
+    CUpdatePage page(&wizard);
+    page.show();
+
+    QCOMPARE(describeLayout(*page.layout()),
+             (QStringList{"stretch", "statusLabel", "gap 40x10", "progressBar", "gap 40x30", "failureLabel",
+                          "gap 40x60", "continueLabel", "stretch"}));
+    QCOMPARE(page.minimumSize(), QSize(250, 250));
+    QCOMPARE(page.sizePolicy(), QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed));
+
+    QCOMPARE(namedChild<QLabel>(page, "statusLabel")->text(), kUpdating);
+    QVERIFY(namedChild<QLabel>(page, "statusLabel")->isVisible());
+    QCOMPARE(namedChild<QLabel>(page, "failureLabel")->text(), QStringLiteral("The firmwware update has failed."));
+    QVERIFY(namedChild<QLabel>(page, "failureLabel")->isHidden());
+    QCOMPARE(namedChild<QLabel>(page, "continueLabel")->text(), QStringLiteral("Press Next to continue."));
+    QVERIFY(namedChild<QLabel>(page, "continueLabel")->isHidden());
+
+    auto *bar = namedChild<QProgressBar>(page, "progressBar");
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QVERIFY(bar->value() < bar->minimum()); // empty, not even at 0
+    QVERIFY(bar->minimumWidth() >= 250);
+
+    QVERIFY(!page.findChild<QTimer *>());
+    QVERIFY(!namedChild<QPushButton>(wizard, "backButton")->isEnabled());
+}
+
+// One row per way the transfer can end before the time limit.
+void TestCUpdatePage::outcome_data()
+{
+    QTest::addColumn<int>("openResult");
+    QTest::addColumn<int>("refusePacket");
+    QTest::addColumn<int>("sumError");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("finishMessage");
+
+    QTest::newRow("board confirms the image") << 0 << 0 << 0 << 0 << kFinishComplete;
+    QTest::newRow("board refuses the second packet") << 0 << 2 << 0 << 1 << kFinishFailed;
+    QTest::newRow("board reports a wrong sum") << 0 << 0 << 1 << 1 << kFinishFailed;
+    QTest::newRow("board cannot be opened") << 1 << 0 << 0 << 1 << kFinishFailed;
+}
+
+void TestCUpdatePage::outcome()
+{
+    QFETCH(int, openResult);
+    QFETCH(int, refusePacket);
+    QFETCH(int, sumError);
+    QFETCH(int, status);
+
+    CUpdateRig rig;
+    rig.board.openResult = openResult;
+    rig.board.refusePacket = refusePacket;
+    rig.board.sumError = sumError;
+    rig.board.largestPacket = 16 + 1024; // three packets
+    for (int reply = 0; reply < 3; ++reply)
+        rig.gated.open();
+    rig.walkToUpdate();
+
+    // While it runs: no button is usable.
+    QVERIFY(!rig.button("backButton")->isEnabled());
+    QVERIFY(!rig.button("nextButton")->isEnabled());
+    QVERIFY(!rig.button("cancelButton")->isEnabled());
+    QVERIFY(rig.timer()->isActive());
+    QCOMPARE(rig.timer()->interval(), 1200);
+
+    QTRY_VERIFY(rig.shown("continueLabel"));
+    QCOMPARE(bool(rig.gated.closed), openResult == 0);
+    QTEST(rig.wizard->getStatus(), "status");
+    QVERIFY(!rig.timer()->isActive());
+    QCOMPARE(rig.bar()->value(), 100);
+    if (status == 0) {
+        QCOMPARE(rig.label("statusLabel")->text(), kComplete);
+        QVERIFY(!rig.shown("failureLabel"));
+        const std::vector<uint8_t> sent = rig.board.received;
+        QVERIFY2(sent == rig.image.bytes, hexDiff(rig.image.bytes, sent).c_str());
+    } else {
+        QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
+        QVERIFY(rig.shown("failureLabel"));
+        QCOMPARE(rig.label("failureLabel")->text(), kFailed);
+    }
+    QVERIFY(!rig.button("backButton")->isEnabled());
+    QVERIFY(rig.button("nextButton")->isEnabled());
+    QVERIFY(rig.button("cancelButton")->isEnabled());
+
+    click(*rig.wizard, "nextButton");
+    QCOMPARE(rig.wizard->getCurrentIndex(), 4);
+    QTEST(rig.finishMessage(), "finishMessage");
+}
+
+// The bar is a clock: one step a tick, full from the 100th tick on, and
+// nothing else changes before the limit.
+void TestCUpdatePage::barCountsTicks_data()
+{
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("1 tick") << 1 << 1;
+    QTest::newRow("99 ticks") << 99 << 99;
+    QTest::newRow("100 ticks") << 100 << 100;
+    QTest::newRow("101 ticks") << 101 << 100;
+    QTest::newRow("159 ticks") << 159 << 100;
+}
+
+void TestCUpdatePage::barCountsTicks()
+{
+    QFETCH(int, ticks);
+
+    CUpdateRig rig;
+    rig.walkToUpdate();
+    rig.tick(ticks);
+
+    QTEST(rig.bar()->value(), "value");
+    QVERIFY(rig.timer()->isActive());
+    QCOMPARE(rig.wizard->getStatus(), 0);
+    QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
+    QVERIFY(!rig.shown("failureLabel"));
+    QVERIFY(!rig.shown("continueLabel"));
+    QVERIFY(!rig.button("nextButton")->isEnabled());
+
+    // The end fills the bar from wherever it stood.
+    rig.gated.open();
+    QTRY_VERIFY(rig.shown("continueLabel"));
+    QCOMPARE(rig.bar()->value(), 100);
+    QCOMPARE(rig.label("statusLabel")->text(), kComplete);
+}
+
+// At the limit the page gives up with status 1; a transfer that ends later
+// still has the last word on the status and the texts, whatever page the
+// wizard shows by then.
+void TestCUpdatePage::lateEndAfterTimeLimit_data()
+{
+    QTest::addColumn<int>("refusePacket");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("statusText");
+    QTest::addColumn<bool>("failureShown");
+
+    QTest::newRow("late success") << 0 << 0 << kComplete << false;
+    QTest::newRow("late failure") << 1 << 1 << kUpdating << true;
+}
+
+void TestCUpdatePage::lateEndAfterTimeLimit()
+{
+    QFETCH(int, refusePacket);
+    QFETCH(QString, statusText);
+    QFETCH(bool, failureShown);
+
+    CUpdateRig rig;
+    rig.board.refusePacket = refusePacket;
+    rig.walkToUpdate();
+    rig.tick(CUpdatePage::kTickLimit);
+
+    QCOMPARE(rig.wizard->getStatus(), 1);
+    QVERIFY(!rig.timer()->isActive());
+    QCOMPARE(rig.bar()->value(), 100);
+    QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
+    QVERIFY(rig.shown("failureLabel"));
+    QCOMPARE(rig.label("failureLabel")->text(), kFailed);
+    QVERIFY(rig.shown("continueLabel"));
+    QVERIFY(!rig.button("backButton")->isEnabled());
+    QVERIFY(rig.button("nextButton")->isEnabled());
+    QVERIFY(rig.button("cancelButton")->isEnabled());
+    QVERIFY(!rig.gated.closed);
+
+    click(*rig.wizard, "nextButton");
+    QCOMPARE(rig.wizard->getCurrentIndex(), 4);
+    QCOMPARE(rig.finishMessage(), kFinishFailed);
+    QVERIFY(!rig.button("cancelButton")->isEnabled());
+
+    // The second outcome re-enables Cancel, even on the finish page.
+    rig.gated.open();
+    QTRY_VERIFY(rig.button("cancelButton")->isEnabled());
+    QVERIFY(rig.gated.closed);
+    QTEST(rig.wizard->getStatus(), "status");
+    QCOMPARE(rig.label("statusLabel")->text(), statusText);
+    QCOMPARE(rig.shown("failureLabel"), failureShown);
+    QVERIFY(rig.shown("continueLabel"));
+    QVERIFY(!rig.button("backButton")->isEnabled());
+    QVERIFY(rig.button("nextButton")->isEnabled());
+    // The finish page read the status once, on entry.
+    QCOMPARE(rig.finishMessage(), kFinishFailed);
+}
+
+// Each way of closing the window other than the wizard's buttons.
+void TestCUpdatePage::closingRefusedWhileRunning_data()
+{
+    QTest::addColumn<bool>("escape");
+
+    QTest::newRow("close request") << false;
+    QTest::newRow("Escape key") << true;
+}
+
+void TestCUpdatePage::closingRefusedWhileRunning()
+{
+    QFETCH(bool, escape);
+
+    CUpdateRig rig;
+    rig.walkToUpdate();
+    const auto attemptClose = [&] {
+        if (escape)
+            QTest::keyClick(rig.wizard.get(), Qt::Key_Escape);
+        else
+            rig.wizard->close();
+    };
+
+    attemptClose();
+    QVERIFY(rig.wizard->isVisible());
+    // Still refused after the time limit, while the transfer runs on.
+    rig.tick(CUpdatePage::kTickLimit);
+    attemptClose();
+    QVERIFY(rig.wizard->isVisible());
+
+    rig.gated.open();
+    QTRY_VERIFY(rig.gated.closed);
+    QTRY_COMPARE(rig.label("statusLabel")->text(), kComplete);
+    attemptClose();
+    QVERIFY(!rig.wizard->isVisible());
+}
+
+// Leaving by the wizard's own buttons after the limit, with the transfer
+// still stuck: the wizard goes only after the transfer has ended (here by
+// the line's timeout), and it goes cleanly.
+void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer_data()
+{
+    QTest::addColumn<QStringList>("buttons");
+
+    QTest::newRow("Next, then Finish") << QStringList{"nextButton", "nextButton"};
+    QTest::newRow("Cancel") << QStringList{"cancelButton"};
+}
+
+void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer()
+{
+    QFETCH(QStringList, buttons);
+
+    CUpdateRig rig(kShortPatienceMs);
+    rig.walkToUpdate();
+    rig.tick(CUpdatePage::kTickLimit);
+    for (const QString &button : buttons)
+        click(*rig.wizard, qPrintable(button));
+    QVERIFY(!rig.wizard->isVisible());
+
+    rig.wizard.reset();
+    QVERIFY(rig.gated.closed);
+    const std::vector<std::string> calls = rig.board.callTexts();
+    QVERIFY(!calls.empty());
+    QVERIFY(QString::fromStdString(calls.back()).startsWith(QStringLiteral("CommClose(")));
+}
+
+// The image is missing: the GUI thread shows "File not found" while the
+// transfer waits for it, and the wizard may even go away under the box.
+void TestCUpdatePage::missingImage_data()
+{
+    QTest::addColumn<bool>("destroyUnderBox");
+
+    QTest::newRow("user presses OK") << false;
+    QTest::newRow("wizard destroyed while the box is open") << true;
+}
+
+void TestCUpdatePage::missingImage()
+{
+    QFETCH(bool, destroyUnderBox);
+
+    CUpdateRig rig;
+    rig.image.missing = true;
+
+    // The box runs its own event loop, so it is found and answered from a
+    // timer rather than from the test's own waiting loop.
+    QString text;
+    QStringList buttonTexts;
+    bool onGuiThread = false;
+    bool transferWaited = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        text = box->text();
+        for (QAbstractButton *button : box->buttons())
+            buttonTexts << button->text();
+        onGuiThread = box->thread() == QCoreApplication::instance()->thread();
+        transferWaited = !rig.gated.closed && !rig.shown("continueLabel");
+        if (destroyUnderBox)
+            rig.wizard.reset();
+        else
+            box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    rig.walkToUpdate();
+
+    QTRY_VERIFY(!poll.isActive());
+    QCOMPARE(text, QStringLiteral("File not found"));
+    QCOMPARE(buttonTexts, QStringList{QStringLiteral("OK")});
+    QVERIFY(onGuiThread);
+    QVERIFY(transferWaited);
+
+    QTRY_VERIFY(rig.gated.closed);
+    QCOMPARE(rig.board.callTexts(),
+             (std::vector<std::string>{"CommOpen(/dev/parvel/board0, 0, *handle=0, 0, 26214)",
+                                       "CommConnect(23063, 66, *options=1, 0, 0)", "CommDisconnect(23063)",
+                                       "CommClose(23063)"}));
+    if (destroyUnderBox) {
+        QVERIFY(!rig.wizard);
+        return;
+    }
+    QTRY_VERIFY(rig.shown("continueLabel"));
+    QCOMPARE(rig.wizard->getStatus(), 1);
+    QCOMPARE(rig.label("failureLabel")->text(), kFailed);
+}
+
+QTEST_MAIN(TestCUpdatePage)
+#include "tst_updatepage.moc"
