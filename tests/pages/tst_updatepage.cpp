@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpacerItem>
 #include <QTimer>
 #include <QtTest>
 
@@ -31,7 +30,7 @@ const QString kFinishFailed = QStringLiteral("Could not update the Velvane proje
 
 const std::string kBoardPath = "/dev/parvel/board0";
 constexpr std::size_t kImageSize = 3000;
-constexpr int kReplyPatienceMs = 60000; // the test opens the gate long before
+constexpr int kReplyPatienceMs = 20000; // the test opens the gate long before
 constexpr int kShortPatienceMs = 300;   // nobody opens the gate: the line times out
 
 void click(QWidget &wizard, const char *button)
@@ -79,6 +78,22 @@ struct CUpdateRig
     QPushButton *button(const char *name) { return namedChild<QPushButton>(*wizard, name); }
     QString finishMessage() { return labelsInLayoutOrder(*wizard->getFinishPage()).first()->text(); }
 
+    // The page after an outcome: bar full, clock stopped, texts by the
+    // status, only Next and Cancel usable.
+    void verifyOutcome(const QString &statusText, bool failureShown)
+    {
+        QVERIFY(!timer()->isActive());
+        QCOMPARE(bar()->value(), 100);
+        QCOMPARE(label("statusLabel")->text(), statusText);
+        QCOMPARE(shown("failureLabel"), failureShown);
+        if (failureShown)
+            QCOMPARE(label("failureLabel")->text(), kFailed);
+        QVERIFY(shown("continueLabel"));
+        QVERIFY(!button("backButton")->isEnabled());
+        QVERIFY(button("nextButton")->isEnabled());
+        QVERIFY(button("cancelButton")->isEnabled());
+    }
+
     CScriptedTargetAccess boards;
     CRecordingTransport board;
     CGatedTransport gated;
@@ -86,28 +101,6 @@ struct CUpdateRig
     std::unique_ptr<CTiskarUpdater> wizard;
     CUpdatePage *page = nullptr;
 };
-
-// The layout as a list of words: widgets by name, spacers as "gap WxH",
-// stretches as "stretch".
-QStringList describeLayout(QLayout &layout)
-{
-    QStringList items;
-    for (int i = 0; i < layout.count(); ++i) {
-        QLayoutItem *item = layout.itemAt(i);
-        if (item->widget()) {
-            items << item->widget()->objectName();
-        } else if (QSpacerItem *spacer = item->spacerItem()) {
-            const QSizePolicy policy = spacer->sizePolicy();
-            if (policy.verticalPolicy() == QSizePolicy::Expanding)
-                items << QStringLiteral("stretch");
-            else if (policy.horizontalPolicy() == QSizePolicy::Expanding && policy.verticalPolicy() == QSizePolicy::Fixed)
-                items << QStringLiteral("gap %1x%2").arg(spacer->sizeHint().width()).arg(spacer->sizeHint().height());
-            else
-                items << QStringLiteral("spacer of another kind");
-        }
-    }
-    return items;
-}
 
 } // namespace
 
@@ -145,18 +138,14 @@ void TestCUpdatePage::constructedState()
     CUpdatePage page(&wizard);
     page.show();
 
-    QCOMPARE(describeLayout(*page.layout()),
-             (QStringList{"stretch", "statusLabel", "gap 40x10", "progressBar", "gap 40x30", "failureLabel",
-                          "gap 40x60", "continueLabel", "stretch"}));
-    QCOMPARE(page.minimumSize(), QSize(250, 250));
-    QCOMPARE(page.sizePolicy(), QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed));
-
-    QCOMPARE(namedChild<QLabel>(page, "statusLabel")->text(), kUpdating);
-    QVERIFY(namedChild<QLabel>(page, "statusLabel")->isVisible());
-    QCOMPARE(namedChild<QLabel>(page, "failureLabel")->text(), QStringLiteral("The firmwware update has failed."));
-    QVERIFY(namedChild<QLabel>(page, "failureLabel")->isHidden());
-    QCOMPARE(namedChild<QLabel>(page, "continueLabel")->text(), QStringLiteral("Press Next to continue."));
-    QVERIFY(namedChild<QLabel>(page, "continueLabel")->isHidden());
+    QList<QLabel *> labels = labelsInLayoutOrder(page);
+    QCOMPARE(labels.size(), 3);
+    QCOMPARE(labels[0]->text(), kUpdating);
+    QVERIFY(labels[0]->isVisible());
+    QCOMPARE(labels[1]->text(), QStringLiteral("The firmwware update has failed."));
+    QVERIFY(labels[1]->isHidden());
+    QCOMPARE(labels[2]->text(), QStringLiteral("Press Next to continue."));
+    QVERIFY(labels[2]->isHidden());
 
     auto *bar = namedChild<QProgressBar>(page, "progressBar");
     QCOMPARE(bar->minimum(), 0);
@@ -209,21 +198,9 @@ void TestCUpdatePage::outcome()
     QTRY_VERIFY(rig.shown("continueLabel"));
     QCOMPARE(bool(rig.gated.closed), openResult == 0);
     QTEST(rig.wizard->getStatus(), "status");
-    QVERIFY(!rig.timer()->isActive());
-    QCOMPARE(rig.bar()->value(), 100);
-    if (status == 0) {
-        QCOMPARE(rig.label("statusLabel")->text(), kComplete);
-        QVERIFY(!rig.shown("failureLabel"));
-        const std::vector<uint8_t> sent = rig.board.received;
-        QVERIFY2(sent == rig.image.bytes, hexDiff(rig.image.bytes, sent).c_str());
-    } else {
-        QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
-        QVERIFY(rig.shown("failureLabel"));
-        QCOMPARE(rig.label("failureLabel")->text(), kFailed);
-    }
-    QVERIFY(!rig.button("backButton")->isEnabled());
-    QVERIFY(rig.button("nextButton")->isEnabled());
-    QVERIFY(rig.button("cancelButton")->isEnabled());
+    rig.verifyOutcome(status == 0 ? kComplete : kUpdating, status != 0);
+    if (status == 0)
+        QVERIFY2(rig.board.received == rig.image.bytes, hexDiff(rig.image.bytes, rig.board.received).c_str());
 
     click(*rig.wizard, "nextButton");
     QCOMPARE(rig.wizard->getCurrentIndex(), 4);
@@ -263,8 +240,7 @@ void TestCUpdatePage::barCountsTicks()
     // The end fills the bar from wherever it stood.
     rig.gated.open();
     QTRY_VERIFY(rig.shown("continueLabel"));
-    QCOMPARE(rig.bar()->value(), 100);
-    QCOMPARE(rig.label("statusLabel")->text(), kComplete);
+    rig.verifyOutcome(kComplete, false);
 }
 
 // At the limit the page gives up with status 1; a transfer that ends later
@@ -293,15 +269,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
     rig.tick(CUpdatePage::kTickLimit);
 
     QCOMPARE(rig.wizard->getStatus(), 1);
-    QVERIFY(!rig.timer()->isActive());
-    QCOMPARE(rig.bar()->value(), 100);
-    QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
-    QVERIFY(rig.shown("failureLabel"));
-    QCOMPARE(rig.label("failureLabel")->text(), kFailed);
-    QVERIFY(rig.shown("continueLabel"));
-    QVERIFY(!rig.button("backButton")->isEnabled());
-    QVERIFY(rig.button("nextButton")->isEnabled());
-    QVERIFY(rig.button("cancelButton")->isEnabled());
+    rig.verifyOutcome(kUpdating, true);
     QVERIFY(!rig.gated.closed);
 
     click(*rig.wizard, "nextButton");
@@ -314,11 +282,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
     QTRY_VERIFY(rig.button("cancelButton")->isEnabled());
     QVERIFY(rig.gated.closed);
     QTEST(rig.wizard->getStatus(), "status");
-    QCOMPARE(rig.label("statusLabel")->text(), statusText);
-    QCOMPARE(rig.shown("failureLabel"), failureShown);
-    QVERIFY(rig.shown("continueLabel"));
-    QVERIFY(!rig.button("backButton")->isEnabled());
-    QVERIFY(rig.button("nextButton")->isEnabled());
+    rig.verifyOutcome(statusText, failureShown);
     // The finish page read the status once, on entry.
     QCOMPARE(rig.finishMessage(), kFinishFailed);
 }
@@ -448,7 +412,7 @@ void TestCUpdatePage::missingImage()
     }
     QTRY_VERIFY(rig.shown("continueLabel"));
     QCOMPARE(rig.wizard->getStatus(), 1);
-    QCOMPARE(rig.label("failureLabel")->text(), kFailed);
+    rig.verifyOutcome(kUpdating, true);
 }
 
 QTEST_MAIN(TestCUpdatePage)
