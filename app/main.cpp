@@ -1,4 +1,5 @@
 #include "CTiskarUpdater.h"
+#include "PageWidgets.h"
 
 #include <QApplication>
 
@@ -7,6 +8,8 @@ int main(int argc, char *argv[])
     // The arguments go to the toolkit alone; the wizard has no options.
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TISKARUPD_VERSION));
+    // The window has a fixed size; its texts need the font it was laid out for.
+    QApplication::setFont(compactDialogFont(QApplication::font()));
 
     CTiskarUpdater wizard;
     wizard.show();

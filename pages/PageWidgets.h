@@ -1,5 +1,6 @@
 #pragma once
 
+class QFont;
 class QLabel;
 class QString;
 class QVBoxLayout;
@@ -12,3 +13,9 @@ QVBoxLayout *makePageLayout(QWidget *page, const char *objectName, int minimumWi
 // A plain text label of a page, named so that tests and accessibility tools
 // can find it. The text comes already translated in the page's context.
 QLabel *makePageLabel(QWidget *page, const char *objectName, const QString &text, bool wordWrap);
+
+// The compact dialog font the fixed 450 x 350 window and its pages are laid
+// out for: the platform's family at 8 points, semi-condensed. Start-up makes
+// it the application's font; the platform's usual 9 points and full width
+// need more lines than the instructions page has room for.
+QFont compactDialogFont(const QFont &platformFont);
