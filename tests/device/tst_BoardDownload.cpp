@@ -71,10 +71,9 @@ private slots:
     // calls the burn thread makes.
     void fullImage()
     {
-        QTemporaryDir dir;
-        const QString saved = dir.filePath("received.bin");
         CBoardSimProcess board;
-        QVERIFY(board.start(dir.path(), {"--save", saved}));
+        const QString saved = board.directory() + "/received.bin";
+        QVERIFY(board.start({"--save", saved}));
 
         const std::string descriptor = formatDeviceDescriptor("VELVANE SIM-1", board.linkPath().toStdString());
         int reports = 0;
@@ -120,10 +119,9 @@ private slots:
         QFETCH(int, result);
         QFETCH(bool, arrives);
 
-        QTemporaryDir dir;
-        const QString saved = dir.filePath("received.bin");
         CBoardSimProcess board;
-        QVERIFY(board.start(dir.path(), QStringList{"--save", saved, "--max-packet", "4096"} + options));
+        const QString saved = board.directory() + "/received.bin";
+        QVERIFY(board.start(QStringList{"--save", saved, "--max-packet", "4096"} + options));
 
         const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(20000, 11);
         CMemoryFirmwareImage image(bytes);

@@ -44,11 +44,10 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QByteArray, expected);
 
-        QTemporaryDir dir;
         CBoardSimProcess board;
-        QVERIFY(board.start(dir.path(), options));
+        QVERIFY(board.start(options));
 
-        CLinuxTargetAccess targets({dir.path().toStdString()});
+        CLinuxTargetAccess targets({board.directory().toStdString()});
         std::list<std::string> paths;
         QCOMPARE(targets.findTargets(paths), 1);
         QCOMPARE(QString::fromStdString(paths.front()), board.linkPath());
@@ -130,10 +129,9 @@ private slots:
     // until that process lets go.
     void heldBoard()
     {
-        QTemporaryDir dir;
         CBoardSimProcess board;
-        QVERIFY(board.start(dir.path(), {}));
-        CLinuxTargetAccess targets({dir.path().toStdString()});
+        QVERIFY(board.start());
+        CLinuxTargetAccess targets({board.directory().toStdString()});
         const std::string path = board.linkPath().toStdString();
 
         const int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -131,7 +131,7 @@ void TestEndToEnd::road()
                                                       .arg(embedded.size())));
     }
     for (auto &board : boards)
-        QCOMPARE(board->stop(), 0);
+        QCOMPARE(board->stop().code, 0);
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -1,6 +1,6 @@
 // The transport library for real, against the board simulator.
 #include "BoardProtocol.h"
-#include "SimulatedBoard.h"
+#include "BoardSimProcess.h"
 
 #include <wirelet.h>
 
@@ -87,7 +87,7 @@ Transfer sendImage(uint32_t handle, const Bytes &image, ByteOrder order, uint32_
 // Opens and connects; fails the calling test otherwise.
 #define OPEN_AND_CONNECT(board, handle, timeoutMs)                                                              \
     uint32_t handle = 0;                                                                                        \
-    QCOMPARE(CommOpen(qPrintable((board).nodePath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK));            \
+    QCOMPARE(CommOpen(qPrintable((board).linkPath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK));            \
     QVERIFY(handle != 0);                                                                                       \
     {                                                                                                           \
         uint8_t options = kConnectOptions;                                                                      \
@@ -126,11 +126,11 @@ private slots:
         QFETCH(QString, order);
         QFETCH(int, maxPacket);
         QFETCH(int, littleEndian);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start({"--byte-order", order, "--max-packet", QString::number(maxPacket)}));
 
         uint32_t handle = 0;
-        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
         int32_t value = -7;
         QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
         uint8_t options = kConnectOptions;
@@ -149,7 +149,7 @@ private slots:
         // The same handle connects again.
         QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     void download_data()
@@ -175,7 +175,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(QStringList, extra);
         QFETCH(int, packets);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         const QString saved = board.directory() + "/received.bin";
         QVERIFY(board.start(QStringList{"--byte-order", order == ByteOrder::Big ? "big" : "little", "--max-packet",
                                         QString::number(maxPacket), "--save", saved}
@@ -196,7 +196,7 @@ private slots:
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == QByteArray(reinterpret_cast<const char *>(image.data()), size));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     void boardFaults_data()
@@ -221,7 +221,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(int, sumOffset);
         QFETCH(QString, report);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start(QStringList{"--max-packet", "1040"} + arguments));
         OPEN_AND_CONNECT(board, handle, kTimeoutMs);
 
@@ -233,7 +233,7 @@ private slots:
             QCOMPARE(transfer.reportedSum, transfer.sum + uint32_t(sumOffset));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
         QTRY_VERIFY2(!board.reports().filter(report).isEmpty(), qPrintable(board.reports().join('\n')));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     // A board that stops answering makes the receive fail within the
@@ -260,7 +260,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(bool, linkRemains);
         QFETCH(QString, report);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start({"--max-packet", "1040", fault, "2"}));
         OPEN_AND_CONNECT(board, handle, timeoutMs);
 
@@ -268,7 +268,7 @@ private slots:
         QCOMPARE(transfer.packets, 2);
         QCOMPARE(transfer.result, result);
         QTRY_VERIFY2(board.reports().contains(report), qPrintable(board.reports().join('\n')));
-        QCOMPARE(QFileInfo(board.nodePath()).isSymLink(), linkRemains);
+        QCOMPARE(QFileInfo(board.linkPath()).isSymLink(), linkRemains);
 
         uint8_t reply[16];
         uint32_t length = sizeof reply;
@@ -277,14 +277,14 @@ private slots:
         QCOMPARE(length, 0u);
         QCOMPARE(int(status), result);
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     // Closing a handle while another thread waits on it: the close waits
     // for that call to end, then the handle is gone for both.
     void closeWhileReceiving()
     {
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start({"--stop-at-packet", "1"}));
         OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
         const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
@@ -304,7 +304,7 @@ private slots:
         // Either the receive ran first and timed out, or the close came first.
         QVERIFY2(received == WIRELET_ERR_TIMEOUT || received == WIRELET_ERR_HANDLE, qPrintable(QString::number(received)));
         QCOMPARE(CommClose(handle), int(WIRELET_ERR_HANDLE));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     void unknownHandle_data()
@@ -320,10 +320,10 @@ private slots:
     {
         QFETCH(bool, closed);
         QFETCH(uint32_t, handle);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         if (closed) {
             QVERIFY(board.start());
-            QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+            QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
             QCOMPARE(CommClose(handle), int(WIRELET_OK));
         }
         uint8_t options = kConnectOptions, bytes[16] = {}, more = 0, status = 0;
@@ -352,9 +352,9 @@ private slots:
     {
         QFETCH(QString, situation);
         QFETCH(int, result);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start());
-        QString path = board.nodePath();
+        QString path = board.linkPath();
         int port = 0, timeout = kTimeoutMs, heldFd = -1;
         uint32_t holder = 0;
         if (situation == "port")
@@ -379,9 +379,9 @@ private slots:
         if (holder)
             QCOMPARE(CommClose(holder), int(WIRELET_OK));
         // Once the holder lets go the node opens.
-        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     // The identity query and a connection share the node: each gets its
@@ -396,9 +396,9 @@ private slots:
     void identityQueryThenConnection()
     {
         QFETCH(bool, readReply);
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start({"--name", "SIM (2)", "--max-packet", "4096"}));
-        const int fd = ::open(qPrintable(board.nodePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(qPrintable(board.linkPath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(fd >= 0);
         const uint8_t query[16] = {0x53, 0x51, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
         QCOMPARE(::write(fd, query, sizeof query), ssize_t(sizeof query));
@@ -423,7 +423,7 @@ private slots:
         QCOMPARE(transfer.result, int(WIRELET_OK));
         QCOMPARE(transfer.reportedSum, transfer.sum);
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     // A node nobody answers on: the handshake gives up after the timeout.
@@ -447,7 +447,7 @@ private slots:
     // asked for.
     void receiveInPieces()
     {
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start());
         OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
         const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
@@ -469,15 +469,15 @@ private slots:
         length = 1;
         QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), int(WIRELET_ERR_TIMEOUT));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 
     void sendRefusals()
     {
-        SimulatedBoard board;
+        CBoardSimProcess board;
         QVERIFY(board.start({"--max-packet", "64"}));
         uint32_t handle = 0;
-        QCOMPARE(CommOpen(qPrintable(board.nodePath()), 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
         const Bytes bytes(65, 1);
         QCOMPARE(CommSendData(handle, bytes.data(), 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_STATE));
         uint8_t options = kConnectOptions;
@@ -488,7 +488,7 @@ private slots:
         QCOMPARE(CommSendData(handle, nullptr, 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommSendData(handle, bytes.data(), 64, 0, 1), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop());
+        QVERIFY(board.stop().clean());
     }
 };
 
