@@ -96,7 +96,7 @@ void TestEndToEnd::road()
 
     auto wizard = std::make_unique<CTiskarUpdater>();
     wizard->show();
-    QPushButton *next = namedChild<QPushButton>(*wizard, "nextButton");
+    QPushButton *next = wizardButton(*wizard, "nextButton");
     clickButton(next); // instructions
     clickButton(next); // detection, which searches on entry
     QCOMPARE(wizard->getCurrentIndex(), 2);

@@ -1,7 +1,7 @@
 #include "CBootRestartPage.h"
 #include "CTiskarUpdater.h"
-#include "PageInspection.h"
 #include "ScriptedTargetAccess.h"
+#include "WizardControls.h"
 
 #include <QPushButton>
 #include <QtTest>
@@ -61,22 +61,22 @@ void TestCBootRestartPage::backStateOnEntry()
     DeviceServices services;
     services.targets = &noBoards;
     CTiskarUpdater wizard(services);
-    auto *back = wizard.findChild<QPushButton *>(QStringLiteral("backButton"));
-    auto *next = wizard.findChild<QPushButton *>(QStringLiteral("nextButton"));
+    QPushButton *back = wizardButton(wizard, "backButton");
+    QPushButton *next = wizardButton(wizard, "nextButton");
 
-    QTest::mouseClick(next, Qt::LeftButton);
+    clickButton(next);
     QVERIFY(back->isEnabled());
     QCOMPARE(back->text(), QStringLiteral("Back"));
 
-    QTest::mouseClick(next, Qt::LeftButton);
+    clickButton(next);
     CBootRestartPage *before = wizard.getBootRestartPage();
     QVERIFY(back->isEnabled());
-    QTest::mouseClick(back, Qt::LeftButton);
+    clickButton(back);
     QVERIFY(wizard.getBootRestartPage() != before);
     QVERIFY(!back->isEnabled());
 
     auto *detection = wizard.getDetectDevicePage();
-    QTest::mouseClick(next, Qt::LeftButton);
+    clickButton(next);
     QCOMPARE(wizard.getCurrentIndex(), 2);
     QVERIFY(wizard.getDetectDevicePage() != detection);
 }

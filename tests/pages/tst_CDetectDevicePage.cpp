@@ -1,8 +1,8 @@
 #include "CDetectDevicePage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "PageInspection.h"
 #include "ScriptedTargetAccess.h"
+#include "WizardControls.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,26 +28,11 @@ void script(CScriptedTargetAccess &boards, const QStringList &paths, const QStri
         boards.names[paths.first().toStdString()] = name.toStdString();
 }
 
-template <typename T>
-T *child(QWidget &parent, const char *name)
-{
-    auto *found = parent.findChild<T *>(QLatin1String(name));
-    Q_ASSERT(found);
-    return found;
-}
-
-// Clicks the middle of the button's own content (indicator and text): a
-// radio button stretched by the layout does not react beyond its text.
-void click(QAbstractButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->sizeHint().width() / 2, button->height() / 2));
-}
-
 // Next from the welcome page twice: the detection page runs on entry.
 void walkToDetection(CTiskarUpdater &wizard)
 {
-    click(child<QPushButton>(wizard, "nextButton"));
-    click(child<QPushButton>(wizard, "nextButton"));
+    pressWizardButton(wizard, "nextButton");
+    pressWizardButton(wizard, "nextButton");
     QVERIFY(wizard.getDetectDevicePage());
     QTRY_VERIFY(wizard.getDetectDevicePage()->isVisible());
 }
@@ -86,9 +71,9 @@ void TestCDetectDevicePage::constructedState()
     QVERIFY(labels.at(0)->wordWrap());
     QCOMPARE(labels.at(1)->text(), QString());
     QVERIFY(labels.at(1)->wordWrap());
-    QCOMPARE(child<QLabel>(page, "questionLabel")->text(), QStringLiteral("Would you like to update the firmware?"));
-    QCOMPARE(child<QRadioButton>(page, "yesButton")->text(), QStringLiteral("Yes"));
-    QCOMPARE(child<QRadioButton>(page, "noButton")->text(), QStringLiteral("No"));
+    QCOMPARE(namedChild<QLabel>(page, "questionLabel")->text(), QStringLiteral("Would you like to update the firmware?"));
+    QCOMPARE(namedChild<QRadioButton>(page, "yesButton")->text(), QStringLiteral("Yes"));
+    QCOMPARE(namedChild<QRadioButton>(page, "noButton")->text(), QStringLiteral("No"));
     QCOMPARE(boards.findCalls, 0);
     QCOMPARE(wizard.getStatus(), 5);
 }
@@ -143,10 +128,10 @@ void TestCDetectDevicePage::searchOutcome()
     QTEST(wizard.getStatus(), "status");
     QTEST(QString::fromStdString(wizard.getDevice()), "device");
 
-    auto *question = child<QLabel>(page, "questionLabel");
-    auto *yes = child<QRadioButton>(page, "yesButton");
-    auto *no = child<QRadioButton>(page, "noButton");
-    auto *back = child<QPushButton>(wizard, "backButton");
+    auto *question = namedChild<QLabel>(page, "questionLabel");
+    auto *yes = namedChild<QRadioButton>(page, "yesButton");
+    auto *no = namedChild<QRadioButton>(page, "noButton");
+    auto *back = wizardButton(wizard, "backButton");
     if (status == 0) {
         QTRY_VERIFY(question->isVisible());
         QVERIFY(yes->isVisible());
@@ -155,7 +140,7 @@ void TestCDetectDevicePage::searchOutcome()
         QVERIFY(!no->isChecked());
         QVERIFY(!back->isEnabled()); // a success leaves Back to the frame
         // The blank line stays between the outcome and the question.
-        QCOMPARE(labelsInLayoutOrder(page).at(1), child<QLabel>(page, "blankLabel"));
+        QCOMPARE(labelsInLayoutOrder(page).at(1), namedChild<QLabel>(page, "blankLabel"));
         QCOMPARE(labelsInLayoutOrder(page).at(2), question);
     } else {
         QVERIFY(question->isHidden());
@@ -195,7 +180,7 @@ void TestCDetectDevicePage::nextAfterSearch()
     CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
     wizard.show();
     walkToDetection(wizard);
-    click(child<QPushButton>(wizard, "nextButton"));
+    pressWizardButton(wizard, "nextButton");
 
     QCOMPARE(wizard.getCurrentIndex(), index);
     if (index == 4) {
@@ -232,14 +217,14 @@ void TestCDetectDevicePage::answerFollowsLastClick()
     wizard.show();
     walkToDetection(wizard);
     CDetectDevicePage *page = wizard.getDetectDevicePage();
-    QTRY_VERIFY(child<QRadioButton>(*page, "yesButton")->isVisible());
+    QTRY_VERIFY(namedChild<QRadioButton>(*page, "yesButton")->isVisible());
 
     for (const QString &answer : clicks)
-        click(child<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
+        clickButton(namedChild<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
     QTEST(wizard.getStatus(), "status");
-    QCOMPARE(child<QRadioButton>(*page, "noButton")->isChecked(), status == 7);
+    QCOMPARE(namedChild<QRadioButton>(*page, "noButton")->isChecked(), status == 7);
 
-    click(child<QPushButton>(wizard, "nextButton"));
+    pressWizardButton(wizard, "nextButton");
     QCOMPARE(wizard.getCurrentIndex(), index);
     if (index == 4) {
         QCOMPARE(finishMessage(wizard),

@@ -1,6 +1,6 @@
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "PageInspection.h"
+#include "WizardControls.h"
 
 #include <QtTest>
 

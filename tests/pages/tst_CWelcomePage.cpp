@@ -1,6 +1,6 @@
 #include "CTiskarUpdater.h"
 #include "CWelcomePage.h"
-#include "PageInspection.h"
+#include "WizardControls.h"
 
 #include <QPushButton>
 #include <QtTest>
@@ -52,11 +52,11 @@ void TestCWelcomePage::backFromPageOneDisablesBackAgain()
 {
     CTiskarUpdater wizard(noDevices);
     CWelcomePage *first = wizard.getWelcomePage();
-    auto *back = wizard.findChild<QPushButton *>(QStringLiteral("backButton"));
+    QPushButton *back = wizardButton(wizard, "backButton");
 
-    QTest::mouseClick(wizard.findChild<QPushButton *>(QStringLiteral("nextButton")), Qt::LeftButton);
+    pressWizardButton(wizard, "nextButton");
     QVERIFY(back->isEnabled());
-    QTest::mouseClick(back, Qt::LeftButton);
+    clickButton(back);
 
     QVERIFY(wizard.getWelcomePage() != first);
     QCOMPARE(wizard.getWelcomePage()->parentWidget(), &wizard);

@@ -4,7 +4,6 @@
 #include "GatedTransport.h"
 #include "HexDiff.h"
 #include "MemoryFirmwareImage.h"
-#include "PageInspection.h"
 #include "RecordingTransport.h"
 #include "ScriptedTargetAccess.h"
 #include "WizardControls.h"
@@ -33,11 +32,6 @@ constexpr std::size_t kImageSize = 3000;
 constexpr int kReplyPatienceMs = 20000; // the test opens the gate long before
 constexpr int kShortPatienceMs = 300;   // nobody opens the gate: the line times out
 
-void click(QWidget &wizard, const char *button)
-{
-    clickButton(namedChild<QPushButton>(wizard, button));
-}
-
 // One board that answers the identity query, a scripted transport behind a
 // gate, an in-memory image, and the real wizard on top. The wizard goes
 // first, so a transfer still running ends before its transport goes.
@@ -59,7 +53,7 @@ struct CUpdateRig
         wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &gated, &image});
         wizard->show();
         for (int i = 0; i < 3; ++i)
-            click(*wizard, "nextButton");
+            pressWizardButton(*wizard, "nextButton");
         page = wizard->getUpdatePage();
         QVERIFY(page);
     }
@@ -75,7 +69,7 @@ struct CUpdateRig
     bool shown(const char *name) { return label(name)->isVisibleTo(page); }
     QProgressBar *bar() { return namedChild<QProgressBar>(*page, "progressBar"); }
     QTimer *timer() { return namedChild<QTimer>(*page, "progressTimer"); }
-    QPushButton *button(const char *name) { return namedChild<QPushButton>(*wizard, name); }
+    QPushButton *button(const char *name) { return wizardButton(*wizard, name); }
     QString finishMessage() { return labelsInLayoutOrder(*wizard->getFinishPage()).first()->text(); }
 
     // The page after an outcome: bar full, clock stopped, texts by the
@@ -154,7 +148,7 @@ void TestCUpdatePage::constructedState()
     QVERIFY(bar->minimumWidth() >= 250);
 
     QVERIFY(!page.findChild<QTimer *>());
-    QVERIFY(!namedChild<QPushButton>(wizard, "backButton")->isEnabled());
+    QVERIFY(!wizardButton(wizard, "backButton")->isEnabled());
 }
 
 // One row per way the transfer can end before the time limit.
@@ -202,7 +196,7 @@ void TestCUpdatePage::outcome()
     if (status == 0)
         QVERIFY2(rig.board.received == rig.image.bytes, hexDiff(rig.image.bytes, rig.board.received).c_str());
 
-    click(*rig.wizard, "nextButton");
+    pressWizardButton(*rig.wizard, "nextButton");
     QCOMPARE(rig.wizard->getCurrentIndex(), 4);
     QTEST(rig.finishMessage(), "finishMessage");
 }
@@ -272,7 +266,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
     rig.verifyOutcome(kUpdating, true);
     QVERIFY(!rig.gated.closed);
 
-    click(*rig.wizard, "nextButton");
+    pressWizardButton(*rig.wizard, "nextButton");
     QCOMPARE(rig.wizard->getCurrentIndex(), 4);
     QCOMPARE(rig.finishMessage(), kFinishFailed);
     QVERIFY(!rig.button("cancelButton")->isEnabled());
@@ -345,7 +339,7 @@ void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer()
     rig.walkToUpdate();
     rig.tick(CUpdatePage::kTickLimit);
     for (const QString &button : buttons)
-        click(*rig.wizard, qPrintable(button));
+        pressWizardButton(*rig.wizard, qPrintable(button));
     QVERIFY(!rig.wizard->isVisible());
 
     rig.wizard.reset();

@@ -1,4 +1,5 @@
 #include "CWizardTemplate.h"
+#include "WizardControls.h"
 
 #include <QImage>
 #include <QLabel>
@@ -57,29 +58,17 @@ protected:
     }
 };
 
-QPushButton *button(QWidget &wizard, const char *name)
-{
-    auto *found = wizard.findChild<QPushButton *>(QLatin1String(name));
-    Q_ASSERT(found);
-    return found;
-}
-
-void click(QWidget &wizard, const char *name)
-{
-    QTest::mouseClick(button(wizard, name), Qt::LeftButton);
-}
-
 // Presses Next until the index is reached, letting each page appear. The
 // frame disables Next on page 3; the test re-enables it there, as the update
 // page does at its end.
 void walkTo(CRecordingWizard &wizard, int index)
 {
     while (wizard.getCurrentIndex() < index) {
-        if (!button(wizard, "nextButton")->isEnabled()) {
+        if (!wizardButton(wizard, "nextButton")->isEnabled()) {
             wizard.enableButton(CWizardTemplate::kNext, true);
             wizard.enableButton(CWizardTemplate::kCancel, true);
         }
-        click(wizard, "nextButton");
+        pressWizardButton(wizard, "nextButton");
         if (wizard.isVisible())
             QTRY_VERIFY(wizard.pages.last()->isVisible());
     }
@@ -111,12 +100,12 @@ void TestCWizardTemplate::startState()
     CRecordingWizard wizard;
     wizard.show();
 
-    QCOMPARE(button(wizard, "backButton")->text(), QStringLiteral("< Back"));
-    QCOMPARE(button(wizard, "nextButton")->text(), QStringLiteral("Next >"));
-    QCOMPARE(button(wizard, "cancelButton")->text(), QStringLiteral("Cancel"));
-    QVERIFY(!button(wizard, "backButton")->isEnabled());
-    QVERIFY(button(wizard, "nextButton")->isEnabled());
-    QVERIFY(button(wizard, "cancelButton")->isEnabled());
+    QCOMPARE(wizardButton(wizard, "backButton")->text(), QStringLiteral("< Back"));
+    QCOMPARE(wizardButton(wizard, "nextButton")->text(), QStringLiteral("Next >"));
+    QCOMPARE(wizardButton(wizard, "cancelButton")->text(), QStringLiteral("Cancel"));
+    QVERIFY(!wizardButton(wizard, "backButton")->isEnabled());
+    QVERIFY(wizardButton(wizard, "nextButton")->isEnabled());
+    QVERIFY(wizardButton(wizard, "cancelButton")->isEnabled());
 
     QCOMPARE(wizard.created, QList<int>{0});
     QVERIFY(wizard.activations.isEmpty());
@@ -141,7 +130,7 @@ void TestCWizardTemplate::imagesComeFromTheResourceTree()
     QVERIFY(icon.hasAlphaChannel());
 
     CRecordingWizard wizard;
-    auto *sideImage = wizard.findChild<QLabel *>(QStringLiteral("sideImage"));
+    auto *sideImage = namedChild<QLabel>(wizard, "sideImage");
     QVERIFY(sideImage);
     QCOMPARE(sideImage->pixmap().size(), QSize(120, 300));
     QCOMPARE(sideImage->minimumHeight(), 280);
@@ -183,11 +172,11 @@ void TestCWizardTemplate::nextSetsButtons()
     };
     walkTo(wizard, target);
 
-    QTEST(button(wizard, "backButton")->text(), "backText");
-    QTEST(button(wizard, "backButton")->isEnabled(), "backEnabled");
-    QTEST(button(wizard, "nextButton")->text(), "nextText");
-    QTEST(button(wizard, "nextButton")->isEnabled(), "nextEnabled");
-    QTEST(button(wizard, "cancelButton")->isEnabled(), "cancelEnabled");
+    QTEST(wizardButton(wizard, "backButton")->text(), "backText");
+    QTEST(wizardButton(wizard, "backButton")->isEnabled(), "backEnabled");
+    QTEST(wizardButton(wizard, "nextButton")->text(), "nextText");
+    QTEST(wizardButton(wizard, "nextButton")->isEnabled(), "nextEnabled");
+    QTEST(wizardButton(wizard, "cancelButton")->isEnabled(), "cancelEnabled");
 
     // One new page per Next, each activated before it was placed, while the
     // page before it was still on display.
@@ -226,13 +215,13 @@ void TestCWizardTemplate::nonZeroStatusJumpsToFinish()
     walkTo(wizard, from);
     wizard.enableButton(CWizardTemplate::kNext, true);
     wizard.setStatus(status);
-    click(wizard, "nextButton");
+    pressWizardButton(wizard, "nextButton");
 
     QCOMPARE(wizard.getCurrentIndex(), 4);
     QCOMPARE(wizard.created.last(), 4);
     QCOMPARE(wizard.activations.last().index, 4);
     QCOMPARE(wizard.created.size(), from + 2);
-    QCOMPARE(button(wizard, "nextButton")->text(), QStringLiteral("Finish"));
+    QCOMPARE(wizardButton(wizard, "nextButton")->text(), QStringLiteral("Finish"));
     QCOMPARE(wizard.getStatus(), status);
 }
 
@@ -255,7 +244,7 @@ void TestCWizardTemplate::backRecreatesPreviousPageAndClearsStatus()
     walkTo(wizard, from);
     QPointer<QWidget> left = wizard.pages.last();
     wizard.setStatus(3);
-    click(wizard, "backButton");
+    pressWizardButton(wizard, "backButton");
 
     QCOMPARE(wizard.getStatus(), 0);
     QCOMPARE(wizard.getCurrentIndex(), from);
@@ -267,11 +256,11 @@ void TestCWizardTemplate::backRecreatesPreviousPageAndClearsStatus()
     QVERIFY(left->isHidden());
     QTRY_VERIFY(wizard.pages.last()->isVisible());
     // Back leaves the buttons as they were.
-    QCOMPARE(button(wizard, "backButton")->text(), backText);
-    QVERIFY(button(wizard, "backButton")->isEnabled());
+    QCOMPARE(wizardButton(wizard, "backButton")->text(), backText);
+    QVERIFY(wizardButton(wizard, "backButton")->isEnabled());
 
     // The next Next makes the page that was left again rather than skipping it.
-    click(wizard, "nextButton");
+    pressWizardButton(wizard, "nextButton");
     QCOMPARE(wizard.getCurrentIndex(), from);
     QCOMPARE(wizard.created.last(), from);
     QCOMPARE(wizard.activations.last().index, from);
@@ -298,7 +287,7 @@ void TestCWizardTemplate::finishAndCancelClose()
     wizard.show();
     walkTo(wizard, page);
     const int pagesBefore = wizard.created.size();
-    click(wizard, buttonName.toLatin1().constData());
+    pressWizardButton(wizard, buttonName.toLatin1().constData());
 
     QCOMPARE(wizard.closeCalls, 1);
     QCOMPARE(wizard.result(), int(QDialog::Rejected));
@@ -329,9 +318,9 @@ void TestCWizardTemplate::enableButtonIgnoresOtherIndices()
     walkTo(wizard, 1); // all three enabled
     wizard.enableButton(index, false);
 
-    QTEST(button(wizard, "backButton")->isEnabled(), "backEnabled");
-    QTEST(button(wizard, "nextButton")->isEnabled(), "nextEnabled");
-    QTEST(button(wizard, "cancelButton")->isEnabled(), "cancelEnabled");
+    QTEST(wizardButton(wizard, "backButton")->isEnabled(), "backEnabled");
+    QTEST(wizardButton(wizard, "nextButton")->isEnabled(), "nextEnabled");
+    QTEST(wizardButton(wizard, "cancelButton")->isEnabled(), "cancelEnabled");
 }
 
 QTEST_MAIN(TestCWizardTemplate)

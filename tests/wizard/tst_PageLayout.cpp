@@ -8,6 +8,7 @@
 #include "PageWidgets.h"
 #include "RecordingTransport.h"
 #include "ScriptedTargetAccess.h"
+#include "WizardControls.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -23,14 +24,6 @@
 namespace {
 
 constexpr std::size_t kImageSize = 2000;
-
-template <typename T>
-T *child(QWidget &parent, const char *name)
-{
-    auto *found = parent.findChild<T *>(QLatin1String(name));
-    Q_ASSERT(found);
-    return found;
-}
 
 QByteArray describe(const QWidget *widget)
 {
@@ -130,9 +123,9 @@ void TestPageLayout::everyTextFitsTheWindow()
     QVERIFY(QTest::qWaitForWindowExposed(&wizard));
     wizard.setStatus(presetStatus);
 
-    auto *next = child<QPushButton>(wizard, "nextButton");
+    QPushButton *next = wizardButton(wizard, "nextButton");
     for (int i = 0; i < nexts; ++i) {
-        QTest::mouseClick(next, Qt::LeftButton);
+        clickButton(next);
         // The update page holds Next back until its transfer has ended.
         QTRY_VERIFY(next->isEnabled());
     }
@@ -146,10 +139,10 @@ void TestPageLayout::everyTextFitsTheWindow()
     const QRect window = wizard.rect();
     const QRect pageArea = QRect(page->mapTo(&wizard, QPoint(0, 0)), page->size());
     QVERIFY2(window.contains(pageArea), describe(page).constData());
-    const int separatorTop = child<QFrame>(wizard, "separator")->geometry().top();
+    const int separatorTop = namedChild<QFrame>(wizard, "separator")->geometry().top();
     QVERIFY2(pageArea.bottom() < separatorTop, describe(page).constData());
     // A page wider than its place pushes the side image aside and crops it.
-    auto *sideImage = child<QLabel>(wizard, "sideImage");
+    auto *sideImage = namedChild<QLabel>(wizard, "sideImage");
     QVERIFY(!sideImage->pixmap().isNull());
     QVERIFY2(sideImage->width() >= sideImage->pixmap().width(), describe(sideImage).constData());
     QVERIFY2(!sideImage->geometry().intersects(pageArea),
