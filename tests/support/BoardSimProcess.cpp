@@ -110,6 +110,11 @@ BoardSimExit CBoardSimProcess::stop()
     return {normal ? m_process.exitCode() : -1, !QFileInfo(m_linkPath).isSymLink()};
 }
 
+QString downloadAcceptedLine(std::size_t size, uint32_t sum)
+{
+    return QString::asprintf("DOWNLOAD OK %zu 0x%08x", size, sum);
+}
+
 QStringList openDescriptors()
 {
     const QString self = QFileInfo("/proc/self/fd").canonicalFilePath();

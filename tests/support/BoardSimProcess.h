@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 // How the simulator ended: its exit code (-1 when it crashed or had to be
@@ -62,6 +64,10 @@ private:
     QByteArray m_partial;
     bool m_started = false;
 };
+
+// The report line of a download the simulator accepted: `size` bytes
+// adding up to `sum`.
+QString downloadAcceptedLine(std::size_t size, uint32_t sum);
 
 // The open descriptors of this process with what each refers to, for
 // comparing before and after an operation.

@@ -1,6 +1,7 @@
 // The transport library for real, against the board simulator.
 #include "BoardProtocol.h"
 #include "BoardSimProcess.h"
+#include "MemoryFirmwareImage.h"
 
 #include <wirelet.h>
 
@@ -25,17 +26,6 @@ namespace {
 constexpr int kTimeoutMs = 26214;
 constexpr int kShortTimeoutMs = 300;
 constexpr uint8_t kConnectOptions = 1;
-
-Bytes patternBytes(std::size_t size)
-{
-    Bytes bytes(size);
-    uint32_t state = 12345;
-    for (uint8_t &byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = uint8_t(state >> 16);
-    }
-    return bytes;
-}
 
 // What became of a download driven packet by packet.
 struct Transfer
@@ -93,11 +83,6 @@ Transfer sendImage(uint32_t handle, const Bytes &image, ByteOrder order, uint32_
         uint8_t options = kConnectOptions;                                                                      \
         QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));                    \
     }
-
-QString sumText(uint32_t sum)
-{
-    return QString::asprintf("0x%08x", sum);
-}
 
 } // namespace
 
@@ -182,7 +167,7 @@ private slots:
                             + extra));
         OPEN_AND_CONNECT(board, handle, kTimeoutMs);
 
-        const Bytes image = patternBytes(std::size_t(size));
+        const Bytes image = CMemoryFirmwareImage::patternBytes(std::size_t(size));
         const Transfer transfer = sendImage(handle, image, order, uint32_t(maxPacket));
         QCOMPARE(transfer.result, int(WIRELET_OK));
         QCOMPARE(transfer.packets, packets);
@@ -191,7 +176,7 @@ private slots:
         QCOMPARE(CommDisconnect(handle), int(WIRELET_OK));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
 
-        const QString expected = QString("DOWNLOAD OK %1 %2").arg(size).arg(sumText(transfer.sum));
+        const QString expected = downloadAcceptedLine(std::size_t(size), transfer.sum);
         QTRY_VERIFY2(board.reports().contains(expected), qPrintable(board.reports().join('\n')));
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -225,7 +210,7 @@ private slots:
         QVERIFY(board.start(QStringList{"--max-packet", "1040"} + arguments));
         OPEN_AND_CONNECT(board, handle, kTimeoutMs);
 
-        const Transfer transfer = sendImage(handle, patternBytes(3000), ByteOrder::Little, 1040);
+        const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(3000), ByteOrder::Little, 1040);
         QCOMPARE(transfer.result, int(WIRELET_OK));
         QCOMPARE(transfer.packets, packets);
         QCOMPARE(int(transfer.status), status);
@@ -264,7 +249,7 @@ private slots:
         QVERIFY(board.start({"--max-packet", "1040", fault, "2"}));
         OPEN_AND_CONNECT(board, handle, timeoutMs);
 
-        const Transfer transfer = sendImage(handle, patternBytes(5000), ByteOrder::Little, 1040);
+        const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(5000), ByteOrder::Little, 1040);
         QCOMPARE(transfer.packets, 2);
         QCOMPARE(transfer.result, result);
         QTRY_VERIFY2(board.reports().contains(report), qPrintable(board.reports().join('\n')));
@@ -419,7 +404,7 @@ private slots:
         int32_t value = 0;
         QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_OK));
         QCOMPARE(value, 4096);
-        const Transfer transfer = sendImage(handle, patternBytes(5000), ByteOrder::Little, 4096);
+        const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(5000), ByteOrder::Little, 4096);
         QCOMPARE(transfer.result, int(WIRELET_OK));
         QCOMPARE(transfer.reportedSum, transfer.sum);
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
