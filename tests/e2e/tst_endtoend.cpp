@@ -4,6 +4,7 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QFile>
 #include <QLabel>
@@ -21,17 +22,6 @@ namespace {
 // that long, plus detection.
 constexpr int kUpdateTimeoutMs = 200000;
 constexpr int kDownloadLineTimeoutMs = 10000;
-
-const QString kComplete = QStringLiteral("The firmware update is complete.");
-const QString kFailed = QStringLiteral("Firmware update failed.");
-const QString kMessage0 = QStringLiteral("The Velvane projector firmware update is complete.\n\nReset the projector "
-                                         "by unplugging it and plugging it back in.\n\nDisconnect the USB cable "
-                                         "from extended connection panel.");
-const QString kMessage1 = QStringLiteral("Could not update the Velvane projector's firmware. ");
-const QString kMessage3 = QStringLiteral("Could not update the Velvane projector's firmware. Found more than one "
-                                         "projector.");
-const QString kMessage7 = QStringLiteral("Could not update the Velvane projector's firmware.\n\nReset the projector "
-                                         "by unplugging it and plugging it back in.");
 
 QByteArray contentsOf(const QString &path)
 {
@@ -72,10 +62,11 @@ void TestEndToEnd::road_data()
     QTest::addColumn<QString>("updateOutcome"); // empty: the update page is skipped
     QTest::addColumn<QString>("finishMessage");
 
-    QTest::newRow("one board, Yes: updated") << 1 << QStringList{} << true << kComplete << kMessage0;
-    QTest::newRow("refusing board") << 1 << QStringList{"--refuse-packet", "1"} << true << kFailed << kMessage1;
-    QTest::newRow("one board, No") << 1 << QStringList{} << false << QString() << kMessage7;
-    QTest::newRow("two boards") << 2 << QStringList{} << true << QString() << kMessage3;
+    QTest::newRow("one board, Yes: updated") << 1 << QStringList{} << true << kUpdateComplete << kFinishMessages[0];
+    QTest::newRow("refusing board") << 1 << QStringList{"--refuse-packet", "1"} << true << kUpdateFailed
+                                    << kFinishMessages[1];
+    QTest::newRow("one board, No") << 1 << QStringList{} << false << QString() << kFinishMessages[7];
+    QTest::newRow("two boards") << 2 << QStringList{} << true << QString() << kFinishMessages[3];
 }
 
 void TestEndToEnd::road()
@@ -108,7 +99,7 @@ void TestEndToEnd::road()
         QCOMPARE(wizard->getCurrentIndex(), 3);
         CUpdatePage *page = wizard->getUpdatePage();
         QTRY_VERIFY_WITH_TIMEOUT(namedChild<QLabel>(*page, "continueLabel")->isVisible(), kUpdateTimeoutMs);
-        const bool success = updateOutcome == kComplete;
+        const bool success = updateOutcome == kUpdateComplete;
         QCOMPARE(namedChild<QLabel>(*page, success ? "statusLabel" : "failureLabel")->text(), updateOutcome);
         QVERIFY(next->isEnabled());
         clickButton(next);
@@ -121,7 +112,7 @@ void TestEndToEnd::road()
     QVERIFY(!wizard->isVisible());
     wizard.reset();
 
-    if (updateOutcome == kComplete) {
+    if (updateOutcome == kUpdateComplete) {
         QVERIFY(!boards.front()->waitForLine(QStringLiteral("DOWNLOAD OK "), kDownloadLineTimeoutMs).isEmpty());
         const QByteArray embedded = contentsOf(QStringLiteral(FIRMWARE_IMAGE_FILE));
         const QByteArray received = contentsOf(runtimeDir.filePath(QStringLiteral("board0.bin")));

@@ -3,6 +3,7 @@
 #include "CTiskarUpdater.h"
 #include "ScriptedTargetAccess.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -157,15 +158,10 @@ void TestCDetectDevicePage::nextAfterSearch_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("finishMessage");
 
-    QTest::newRow("no board: message 2")
-        << QStringList{} << QString() << 4
-        << "Could not update the Velvane projector's firmware. No projector found.";
+    QTest::newRow("no board: message 2") << QStringList{} << QString() << 4 << kFinishMessages[2];
     QTest::newRow("two boards: message 3")
-        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << 4
-        << "Could not update the Velvane projector's firmware. Found more than one projector.";
-    QTest::newRow("silent board: message 2")
-        << QStringList{"/dev/parvel/a"} << QString() << 4
-        << "Could not update the Velvane projector's firmware. No projector found.";
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << 4 << kFinishMessages[3];
+    QTest::newRow("silent board: message 2") << QStringList{"/dev/parvel/a"} << QString() << 4 << kFinishMessages[2];
     QTest::newRow("one board: update page") << QStringList{"/dev/parvel/a"} << "PJ" << 3 << QString();
 }
 
@@ -227,9 +223,7 @@ void TestCDetectDevicePage::answerFollowsLastClick()
     pressWizardButton(wizard, "nextButton");
     QCOMPARE(wizard.getCurrentIndex(), index);
     if (index == 4) {
-        QCOMPARE(finishMessage(wizard),
-                 QStringLiteral("Could not update the Velvane projector's firmware.\n\nReset the projector by "
-                                "unplugging it and plugging it back in."));
+        QCOMPARE(finishMessage(wizard), kFinishMessages[7]);
     }
 }
 

@@ -1,17 +1,9 @@
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QtTest>
-
-namespace {
-
-const QString kSuccess = QStringLiteral(
-    "The Velvane projector firmware update is complete.\n\nReset the projector by unplugging it and plugging it "
-    "back in.\n\nDisconnect the USB cable from extended connection panel.");
-const QString kFailure = QStringLiteral("Could not update the Velvane projector's firmware. ");
-
-} // namespace
 
 class TestCFinishPage : public QObject
 {
@@ -32,27 +24,19 @@ void TestCFinishPage::messageForStatus_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("0 success") << 0 << kSuccess;
-    QTest::newRow("1 failure") << 1 << kFailure;
-    QTest::newRow("2 no projector")
-        << 2 << "Could not update the Velvane projector's firmware. No projector found.";
-    QTest::newRow("3 several projectors")
-        << 3 << "Could not update the Velvane projector's firmware. Found more than one projector.";
-    QTest::newRow("4 not downloaded")
-        << 4 << "Could not update the Velvane projector's firmware. The firmware was not downloaded to the projector";
-    QTest::newRow("5 download checksum")
-        << 5 << "Could not update the Velvane projector's firmware. Firmware download checksum failure";
-    QTest::newRow("6 flash checksum")
-        << 6 << "Could not update the Velvane projector's firmware. Firmware flash checksum failure";
-    QTest::newRow("7 declined")
-        << 7
-        << "Could not update the Velvane projector's firmware.\n\nReset the projector by unplugging it and plugging "
-           "it back in.";
+    QTest::newRow("0 success") << 0 << kFinishMessages[0];
+    QTest::newRow("1 failure") << 1 << kFinishMessages[1];
+    QTest::newRow("2 no projector") << 2 << kFinishMessages[2];
+    QTest::newRow("3 several projectors") << 3 << kFinishMessages[3];
+    QTest::newRow("4 not downloaded") << 4 << kFinishMessages[4];
+    QTest::newRow("5 download checksum") << 5 << kFinishMessages[5];
+    QTest::newRow("6 flash checksum") << 6 << kFinishMessages[6];
+    QTest::newRow("7 declined") << 7 << kFinishMessages[7];
     // No path stores these; the page must still stay inside its table.
-    QTest::newRow("-1") << -1 << kFailure;
-    QTest::newRow("8") << 8 << kFailure;
-    QTest::newRow("large") << 1000000 << kFailure;
-    QTest::newRow("most negative") << std::numeric_limits<int>::min() << kFailure;
+    QTest::newRow("-1") << -1 << kFinishMessages[1];
+    QTest::newRow("8") << 8 << kFinishMessages[1];
+    QTest::newRow("large") << 1000000 << kFinishMessages[1];
+    QTest::newRow("most negative") << std::numeric_limits<int>::min() << kFinishMessages[1];
 }
 
 void TestCFinishPage::messageForStatus()
@@ -91,7 +75,7 @@ void TestCFinishPage::statusIsReadOnceOnEntry()
     page.enterPage();
     wizard.setStatus(2);
 
-    QCOMPARE(labelsInLayoutOrder(page).first()->text(), kSuccess);
+    QCOMPARE(labelsInLayoutOrder(page).first()->text(), kFinishMessages[0]);
 }
 
 QTEST_MAIN(TestCFinishPage)

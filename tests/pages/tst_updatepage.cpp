@@ -7,6 +7,7 @@
 #include "RecordingTransport.h"
 #include "ScriptedTargetAccess.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -18,14 +19,6 @@
 #include <memory>
 
 namespace {
-
-const QString kUpdating = QStringLiteral("Updating the firmware in the Velvane projector...");
-const QString kComplete = QStringLiteral("The firmware update is complete.");
-const QString kFailed = QStringLiteral("Firmware update failed.");
-const QString kFinishComplete = QStringLiteral("The Velvane projector firmware update is complete.\n\nReset the "
-                                               "projector by unplugging it and plugging it back in.\n\nDisconnect "
-                                               "the USB cable from extended connection panel.");
-const QString kFinishFailed = QStringLiteral("Could not update the Velvane projector's firmware. ");
 
 const std::string kBoardPath = "/dev/parvel/board0";
 constexpr std::size_t kImageSize = 3000;
@@ -81,7 +74,7 @@ struct CUpdateRig
         QCOMPARE(label("statusLabel")->text(), statusText);
         QCOMPARE(shown("failureLabel"), failureShown);
         if (failureShown)
-            QCOMPARE(label("failureLabel")->text(), kFailed);
+            QCOMPARE(label("failureLabel")->text(), kUpdateFailed);
         QVERIFY(shown("continueLabel"));
         QVERIFY(!button("backButton")->isEnabled());
         QVERIFY(button("nextButton")->isEnabled());
@@ -160,10 +153,10 @@ void TestCUpdatePage::outcome_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("finishMessage");
 
-    QTest::newRow("board confirms the image") << 0 << 0 << 0 << 0 << kFinishComplete;
-    QTest::newRow("board refuses the second packet") << 0 << 2 << 0 << 1 << kFinishFailed;
-    QTest::newRow("board reports a wrong sum") << 0 << 0 << 1 << 1 << kFinishFailed;
-    QTest::newRow("board cannot be opened") << 1 << 0 << 0 << 1 << kFinishFailed;
+    QTest::newRow("board confirms the image") << 0 << 0 << 0 << 0 << kFinishMessages[0];
+    QTest::newRow("board refuses the second packet") << 0 << 2 << 0 << 1 << kFinishMessages[1];
+    QTest::newRow("board reports a wrong sum") << 0 << 0 << 1 << 1 << kFinishMessages[1];
+    QTest::newRow("board cannot be opened") << 1 << 0 << 0 << 1 << kFinishMessages[1];
 }
 
 void TestCUpdatePage::outcome()
@@ -192,7 +185,7 @@ void TestCUpdatePage::outcome()
     QTRY_VERIFY(rig.shown("continueLabel"));
     QCOMPARE(bool(rig.gated.closed), openResult == 0);
     QTEST(rig.wizard->getStatus(), "status");
-    rig.verifyOutcome(status == 0 ? kComplete : kUpdating, status != 0);
+    rig.verifyOutcome(status == 0 ? kUpdateComplete : kUpdating, status != 0);
     if (status == 0)
         QVERIFY2(rig.board.received == rig.image.bytes, hexDiff(rig.image.bytes, rig.board.received).c_str());
 
@@ -234,7 +227,7 @@ void TestCUpdatePage::barCountsTicks()
     // The end fills the bar from wherever it stood.
     rig.gated.open();
     QTRY_VERIFY(rig.shown("continueLabel"));
-    rig.verifyOutcome(kComplete, false);
+    rig.verifyOutcome(kUpdateComplete, false);
 }
 
 // At the limit the page gives up with status 1; a transfer that ends later
@@ -247,7 +240,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit_data()
     QTest::addColumn<QString>("statusText");
     QTest::addColumn<bool>("failureShown");
 
-    QTest::newRow("late success") << 0 << 0 << kComplete << false;
+    QTest::newRow("late success") << 0 << 0 << kUpdateComplete << false;
     QTest::newRow("late failure") << 1 << 1 << kUpdating << true;
 }
 
@@ -268,7 +261,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
 
     pressWizardButton(*rig.wizard, "nextButton");
     QCOMPARE(rig.wizard->getCurrentIndex(), 4);
-    QCOMPARE(rig.finishMessage(), kFinishFailed);
+    QCOMPARE(rig.finishMessage(), kFinishMessages[1]);
     QVERIFY(!rig.button("cancelButton")->isEnabled());
 
     // The second outcome re-enables Cancel, even on the finish page.
@@ -278,7 +271,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
     QTEST(rig.wizard->getStatus(), "status");
     rig.verifyOutcome(statusText, failureShown);
     // The finish page read the status once, on entry.
-    QCOMPARE(rig.finishMessage(), kFinishFailed);
+    QCOMPARE(rig.finishMessage(), kFinishMessages[1]);
 }
 
 // Each way of closing the window other than the wizard's buttons. Escape
@@ -315,7 +308,7 @@ void TestCUpdatePage::closingRefusedWhileRunning()
 
     rig.gated.open();
     QTRY_VERIFY(rig.gated.closed);
-    QTRY_COMPARE(rig.label("statusLabel")->text(), kComplete);
+    QTRY_COMPARE(rig.label("statusLabel")->text(), kUpdateComplete);
     attemptClose();
     QVERIFY(!rig.wizard->isVisible());
 }
