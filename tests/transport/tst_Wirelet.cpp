@@ -5,7 +5,6 @@
 
 #include <wirelet.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 
@@ -86,8 +85,6 @@ Transfer sendImage(uint32_t handle, const Bytes &image, ByteOrder order, uint32_
 
 } // namespace
 
-Q_DECLARE_METATYPE(board::ByteOrder)
-
 class TestWirelet : public QObject
 {
     Q_OBJECT
@@ -134,90 +131,6 @@ private slots:
         // The same handle connects again.
         QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QVERIFY(board.stop().clean());
-    }
-
-    void download_data()
-    {
-        QTest::addColumn<ByteOrder>("order");
-        QTest::addColumn<int>("maxPacket");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QStringList>("extra");
-        QTest::addColumn<int>("packets");
-
-        QTest::newRow("little, several packets") << ByteOrder::Little << 65536 << 200000 << QStringList() << 4;
-        QTest::newRow("big, several packets") << ByteOrder::Big << 4096 << 10000 << QStringList() << 3;
-        QTest::newRow("exactly one packet") << ByteOrder::Little << 1040 << 1024 << QStringList() << 1;
-        QTest::newRow("room + 1") << ByteOrder::Big << 1040 << 1025 << QStringList() << 2;
-        QTest::newRow("one byte") << ByteOrder::Little << 65536 << 1 << QStringList() << 1;
-        QTest::newRow("throughput limit") << ByteOrder::Little << 8192 << 50000 << QStringList{"--rate", "1000000"} << 7;
-    }
-
-    void download()
-    {
-        QFETCH(ByteOrder, order);
-        QFETCH(int, maxPacket);
-        QFETCH(int, size);
-        QFETCH(QStringList, extra);
-        QFETCH(int, packets);
-        CBoardSimProcess board;
-        const QString saved = board.directory() + "/received.bin";
-        QVERIFY(board.start(QStringList{"--byte-order", order == ByteOrder::Big ? "big" : "little", "--max-packet",
-                                        QString::number(maxPacket), "--save", saved}
-                            + extra));
-        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
-
-        const Bytes image = CMemoryFirmwareImage::patternBytes(std::size_t(size));
-        const Transfer transfer = sendImage(handle, image, order, uint32_t(maxPacket));
-        QCOMPARE(transfer.result, int(WIRELET_OK));
-        QCOMPARE(transfer.packets, packets);
-        QCOMPARE(int(transfer.status), 0);
-        QCOMPARE(transfer.reportedSum, transfer.sum);
-        QCOMPARE(CommDisconnect(handle), int(WIRELET_OK));
-        QCOMPARE(CommClose(handle), int(WIRELET_OK));
-
-        const QString expected = downloadAcceptedLine(std::size_t(size), transfer.sum);
-        QTRY_VERIFY2(board.reports().contains(expected), qPrintable(board.reports().join('\n')));
-        QFile file(saved);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == QByteArray(reinterpret_cast<const char *>(image.data()), size));
-        QVERIFY(board.stop().clean());
-    }
-
-    void boardFaults_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("packets");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("sumOffset"); // reported minus sent
-        QTest::addColumn<QString>("report");
-
-        QTest::newRow("refuse packet 1") << QStringList{"--refuse-packet", "1"} << 1 << 1 << 0
-                                         << "DOWNLOAD FAILED refused at packet 1";
-        QTest::newRow("refuse packet 3") << QStringList{"--refuse-packet", "3"} << 3 << 1 << 0
-                                         << "DOWNLOAD FAILED refused at packet 3";
-        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << 3 << 0 << 1 << "DOWNLOAD FAILED reported a wrong sum";
-    }
-
-    void boardFaults()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, packets);
-        QFETCH(int, status);
-        QFETCH(int, sumOffset);
-        QFETCH(QString, report);
-        CBoardSimProcess board;
-        QVERIFY(board.start(QStringList{"--max-packet", "1040"} + arguments));
-        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
-
-        const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(3000), ByteOrder::Little, 1040);
-        QCOMPARE(transfer.result, int(WIRELET_OK));
-        QCOMPARE(transfer.packets, packets);
-        QCOMPARE(int(transfer.status), status);
-        if (status == 0)
-            QCOMPARE(transfer.reportedSum, transfer.sum + uint32_t(sumOffset));
-        QCOMPARE(CommClose(handle), int(WIRELET_OK));
-        QTRY_VERIFY2(!board.reports().filter(report).isEmpty(), qPrintable(board.reports().join('\n')));
         QVERIFY(board.stop().clean());
     }
 
