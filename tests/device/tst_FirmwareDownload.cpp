@@ -222,7 +222,6 @@ private slots:
 
         QTest::newRow("all accepted") << QByteArray() << 100 << 0 << 3 << 3;
         QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << 4 << 1 << 1;
-        QTest::newRow("second packet refused") << QByteArray("refuse=2") << 100 << 4 << 2 << 2;
         QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << 4 << 3 << 3;
         QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << 5 << 3 << 3;
         QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << 5 << 3 << 3;

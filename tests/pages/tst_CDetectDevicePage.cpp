@@ -93,8 +93,6 @@ void TestCDetectDevicePage::searchOutcome_data()
     QTest::newRow("no board") << QStringList{} << QString() << kNoBoard << 2 << 0 << earlier;
     QTest::newRow("two boards, neither opened")
         << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kSeveral << 3 << 0 << earlier;
-    QTest::newRow("three boards") << QStringList{"/dev/parvel/a", "/dev/parvel/b", "/run/parvel/c"} << "PJ-A"
-                                  << kSeveral << 3 << 0 << earlier;
     QTest::newRow("one board with a name")
         << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kFound << 0 << 1
         << "VELVANE PJ 7 (/dev/parvel/board0 : 0)";
@@ -161,7 +159,6 @@ void TestCDetectDevicePage::nextAfterSearch_data()
     QTest::newRow("no board: message 2") << QStringList{} << QString() << 4 << kFinishMessages[2];
     QTest::newRow("two boards: message 3")
         << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << 4 << kFinishMessages[3];
-    QTest::newRow("silent board: message 2") << QStringList{"/dev/parvel/a"} << QString() << 4 << kFinishMessages[2];
     QTest::newRow("one board: update page") << QStringList{"/dev/parvel/a"} << "PJ" << 3 << QString();
 }
 
@@ -196,9 +193,7 @@ void TestCDetectDevicePage::answerFollowsLastClick_data()
 
     QTest::newRow("No") << QStringList{"no"} << 7 << 4;
     QTest::newRow("No, Yes") << QStringList{"no", "yes"} << 0 << 3;
-    QTest::newRow("No, No") << QStringList{"no", "no"} << 7 << 4;
     QTest::newRow("Yes again") << QStringList{"yes"} << 0 << 3;
-    QTest::newRow("No, Yes, No") << QStringList{"no", "yes", "no"} << 7 << 4;
 }
 
 void TestCDetectDevicePage::answerFollowsLastClick()

@@ -273,7 +273,6 @@ void TestCWizardTemplate::finishAndCancelClose_data()
     QTest::addColumn<QString>("buttonName");
 
     QTest::newRow("Cancel on page 0") << 0 << "cancelButton";
-    QTest::newRow("Cancel on page 1") << 1 << "cancelButton";
     QTest::newRow("Cancel on page 2") << 2 << "cancelButton";
     QTest::newRow("Finish on page 4") << 4 << "nextButton";
 }
