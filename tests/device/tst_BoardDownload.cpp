@@ -93,14 +93,12 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("arrives");
 
-        QTest::newRow("little-endian board") << QStringList{"--byte-order", "little"} << 0 << true;
         QTest::newRow("big-endian board") << QStringList{"--byte-order", "big"} << 0 << true;
         QTest::newRow("small packets") << QStringList{"--max-packet", "1000"} << 0 << true;
         QTest::newRow("small packets, big-endian") << QStringList{"--max-packet", "517", "--byte-order", "big"} << 0
                                                    << true;
         QTest::newRow("throttled line") << QStringList{"--rate", "400000"} << 0 << true;
         QTest::newRow("no room for data") << QStringList{"--max-packet", "16"} << 4 << false;
-        QTest::newRow("first packet refused") << QStringList{"--refuse-packet", "1"} << 4 << false;
         QTest::newRow("later packet refused") << QStringList{"--refuse-packet", "3"} << 4 << false;
         QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << 5 << true;
         QTest::newRow("stops answering") << QStringList{"--stop-at-packet", "2"} << 4 << false;

@@ -286,15 +286,6 @@ private slots:
         }
     }
 
-    // A sum of zero reads the same in both orders.
-    void zeroSumInEitherOrder()
-    {
-        CRecordingTransport transport;
-        transport.sumInOtherOrder = true;
-        CMemoryFirmwareImage image(std::vector<uint8_t>(300, 0));
-        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), 0);
-    }
-
     void missingImage()
     {
         CRecordingTransport transport;

@@ -207,7 +207,6 @@ private slots:
         QTest::addColumn<uint32_t>("reportedSum");
         QTest::addColumn<QString>("report");
 
-        QTest::newRow("none") << false << 5u << 5u << "DOWNLOAD OK 3 0x00000005";
         QTest::newRow("board reports a wrong sum") << true << 5u << 6u << "DOWNLOAD FAILED reported a wrong sum 0x00000006";
         QTest::newRow("host states another sum")
             << false << 4u << 5u << "DOWNLOAD FAILED sum mismatch: packet states 0x00000004, received 0x00000005";
