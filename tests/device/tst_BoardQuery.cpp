@@ -103,25 +103,30 @@ private slots:
         QCOMPARE(name, std::string("PIECE BOARD"));
     }
 
-    void missingPath()
+    // A path that is no board's node gets no answer, is never written to
+    // and leaves no descriptor open.
+    void notABoard_data()
     {
-        QTemporaryDir dir;
-        CLinuxTargetAccess targets({dir.path().toStdString()});
-        const QStringList before = openDescriptors();
-        QVERIFY(targets.queryTargetName((dir.path() + "/board0").toStdString()).empty());
-        QCOMPARE(openDescriptors(), before);
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing path") << false;
+        QTest::newRow("regular file") << true;
     }
 
-    // A path that is no board's node is never written to.
-    void notADevice()
+    void notABoard()
     {
+        QFETCH(bool, exists);
         QTemporaryDir dir;
         const QString path = dir.filePath("board0");
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        if (exists) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+        }
         CLinuxTargetAccess targets({dir.path().toStdString()});
+        const QStringList before = openDescriptors();
         QVERIFY(targets.queryTargetName(path.toStdString()).empty());
+        QCOMPARE(openDescriptors(), before);
+        QCOMPARE(QFileInfo::exists(path), exists);
         QCOMPARE(QFileInfo(path).size(), 0);
     }
 
