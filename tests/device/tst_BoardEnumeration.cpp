@@ -86,21 +86,6 @@ private slots:
         QCOMPARE(count, int(expected.size()));
     }
 
-    // Nothing is remembered: a board that went away is not listed again.
-    void unpluggedBetweenCalls()
-    {
-        QTemporaryDir root;
-        QVERIFY(layOut(root.path(), {"dev/board0:board"}));
-        const CBoardDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString()});
-
-        std::list<std::string> first;
-        QCOMPARE(enumerator.findTargets(first), 1);
-        QVERIFY(QFile::remove(root.path() + "/dev/board0"));
-        std::list<std::string> second;
-        QCOMPARE(enumerator.findTargets(second), 0);
-        QVERIFY(second.empty());
-    }
-
     void platformDirectories_data()
     {
         QTest::addColumn<QByteArray>("runtime");
