@@ -55,8 +55,6 @@ private slots:
     void searchOutcome();
     void nextAfterSearch_data();
     void nextAfterSearch();
-    void answerFollowsLastClick_data();
-    void answerFollowsLastClick();
 };
 
 void TestCDetectDevicePage::constructedState()
@@ -149,23 +147,31 @@ void TestCDetectDevicePage::searchOutcome()
     }
 }
 
+// Next after the search, and after the answers clicked in turn: the last
+// one counts.
 void TestCDetectDevicePage::nextAfterSearch_data()
 {
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("finishMessage");
 
-    QTest::newRow("no board: message 2") << QStringList{} << QString() << 4 << kFinishMessages[2];
+    const QStringList one{"/dev/parvel/a"};
+    QTest::newRow("no board: message 2") << QStringList{} << QString() << QStringList{} << 4 << kFinishMessages[2];
     QTest::newRow("two boards: message 3")
-        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << 4 << kFinishMessages[3];
-    QTest::newRow("one board: update page") << QStringList{"/dev/parvel/a"} << "PJ" << 3 << QString();
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << QStringList{} << 4 << kFinishMessages[3];
+    QTest::newRow("one board: update page") << one << "PJ" << QStringList{} << 3 << QString();
+    QTest::newRow("No: message 7") << one << "PJ" << QStringList{"no"} << 4 << kFinishMessages[7];
+    QTest::newRow("No, Yes: update page") << one << "PJ" << QStringList{"no", "yes"} << 3 << QString();
+    QTest::newRow("Yes again: update page") << one << "PJ" << QStringList{"yes"} << 3 << QString();
 }
 
 void TestCDetectDevicePage::nextAfterSearch()
 {
     QFETCH(QStringList, paths);
     QFETCH(QString, name);
+    QFETCH(QStringList, clicks);
     QFETCH(int, index);
 
     CScriptedTargetAccess boards;
@@ -173,6 +179,14 @@ void TestCDetectDevicePage::nextAfterSearch()
     CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
     wizard.show();
     walkToDetection(wizard);
+    CDetectDevicePage *page = wizard.getDetectDevicePage();
+    if (!clicks.isEmpty()) {
+        QTRY_VERIFY(namedChild<QRadioButton>(*page, "yesButton")->isVisible());
+        for (const QString &answer : clicks)
+            clickButton(namedChild<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
+        QCOMPARE(namedChild<QRadioButton>(*page, "noButton")->isChecked(), clicks.last() == "no");
+        QCOMPARE(wizard.getStatus(), clicks.last() == "no" ? 7 : 0);
+    }
     pressWizardButton(wizard, "nextButton");
 
     QCOMPARE(wizard.getCurrentIndex(), index);
@@ -182,43 +196,6 @@ void TestCDetectDevicePage::nextAfterSearch()
         QVERIFY(wizard.getUpdatePage());
         QCOMPARE(wizard.getStatus(), 0);
         QCOMPARE(wizard.getDevice(), std::string("PJ (/dev/parvel/a : 0)"));
-    }
-}
-
-void TestCDetectDevicePage::answerFollowsLastClick_data()
-{
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("index"); // after Next
-
-    QTest::newRow("No") << QStringList{"no"} << 7 << 4;
-    QTest::newRow("No, Yes") << QStringList{"no", "yes"} << 0 << 3;
-    QTest::newRow("Yes again") << QStringList{"yes"} << 0 << 3;
-}
-
-void TestCDetectDevicePage::answerFollowsLastClick()
-{
-    QFETCH(QStringList, clicks);
-    QFETCH(int, status);
-    QFETCH(int, index);
-
-    CScriptedTargetAccess boards;
-    script(boards, {"/dev/parvel/a"}, "PJ");
-    CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
-    wizard.show();
-    walkToDetection(wizard);
-    CDetectDevicePage *page = wizard.getDetectDevicePage();
-    QTRY_VERIFY(namedChild<QRadioButton>(*page, "yesButton")->isVisible());
-
-    for (const QString &answer : clicks)
-        clickButton(namedChild<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
-    QTEST(wizard.getStatus(), "status");
-    QCOMPARE(namedChild<QRadioButton>(*page, "noButton")->isChecked(), status == 7);
-
-    pressWizardButton(wizard, "nextButton");
-    QCOMPARE(wizard.getCurrentIndex(), index);
-    if (index == 4) {
-        QCOMPARE(finishMessage(wizard), kFinishMessages[7]);
     }
 }
 
