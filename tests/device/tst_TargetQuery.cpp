@@ -69,32 +69,32 @@ private slots:
     }
 
     // One write of exactly the query, the two pauses, and the board closed.
-    void exchange()
+    // A board that cannot be opened gets nothing written and nothing
+    // closed, but the exchange still takes its full second.
+    void exchange_data()
     {
-        CScriptedDeviceIo io;
-        io.boards[kBoard] = CScriptedDeviceIo::Board{replyBytes("P1"), 0};
-        queryTargetName(io, kBoard);
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("events");
 
-        const std::vector<std::string> expected{
-            std::string("open ") + kBoard,
-            "write 53 51 00 00 FF FF FF FF 00 00 00 00 00 00 00 00",
-            "pause 500",
-            "collect 276 500",
-            "close",
-        };
-        QCOMPARE(lines(io.events), lines(expected));
+        QTest::newRow("board answers") << kBoard
+                                       << QStringList{QString("open ") + kBoard,
+                                                      "write 53 51 00 00 FF FF FF FF 00 00 00 00 00 00 00 00",
+                                                      "pause 500", "collect 276 500", "close"};
+        QTest::newRow("board cannot be opened")
+            << "/dev/parvel/gone" << QStringList{"open /dev/parvel/gone", "pause 500", "pause 500"};
     }
 
-    // A board that cannot be opened gets nothing written and nothing closed,
-    // but the exchange still takes its full second.
-    void unopenable()
+    void exchange()
     {
-        CScriptedDeviceIo io;
-        const std::string name = queryTargetName(io, "/dev/parvel/gone");
+        QFETCH(QString, path);
+        QFETCH(QStringList, events);
 
-        QVERIFY(name.empty());
-        const std::vector<std::string> expected{"open /dev/parvel/gone", "pause 500", "pause 500"};
-        QCOMPARE(lines(io.events), lines(expected));
+        CScriptedDeviceIo io;
+        io.boards[kBoard] = CScriptedDeviceIo::Board{replyBytes("P1"), 0};
+        const std::string name = queryTargetName(io, path.toStdString());
+
+        QCOMPARE(lines(io.events), events.join('\n'));
+        QCOMPARE(QByteArray::fromStdString(name), QByteArray(path == kBoard ? "P1" : ""));
         QCOMPARE(io.openHandles, 0);
     }
 };
