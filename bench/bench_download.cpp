@@ -1,7 +1,12 @@
-// bench-download: the full-size image through the transport library to the
-// board simulator, against the raw throughput of a pseudo-terminal pair in
+// bench-download: the full-size image sent by the program's own download
+// code through the transport library to the board simulator, against the raw throughput of a pseudo-terminal pair in
 // the same run, and the growth of resident memory during the download.
 // It measures and prints; it judges nothing.
+
+#include "DeviceDescriptor.h"
+#include "FirmwareDownload.h"
+#include "FirmwareImage.h"
+#include "Transport.h"
 
 #include <wirelet.h>
 
@@ -27,11 +32,7 @@ namespace {
 
 constexpr std::size_t kImageSize = 12902619;
 constexpr int kRounds = 5;
-constexpr std::size_t kHeaderSize = 16;
-constexpr std::size_t kReplySize = 16;
 constexpr std::size_t kChunk = 64 * 1024;
-constexpr int kTimeoutMs = 26214;
-constexpr uint16_t kLastPacket = 0xFFFF;
 
 using Clock = std::chrono::steady_clock;
 
@@ -152,25 +153,62 @@ void stopSimulator(Simulator &sim)
         std::fclose(sim.output);
 }
 
-void put16(uint8_t *at, uint16_t value, bool little)
+// The program's own download over the linked library, watched from the
+// transport seam: the largest packet the board states and the resident size
+// after every reply.
+class WatchedTransport final : public ITransport
 {
-    at[little ? 0 : 1] = uint8_t(value);
-    at[little ? 1 : 0] = uint8_t(value >> 8);
-}
+public:
+    long residentPeak = 0;
+    int32_t maxPacket = 0;
 
-void put32(uint8_t *at, uint32_t value, bool little)
-{
-    for (int i = 0; i < 4; ++i)
-        at[little ? i : 3 - i] = uint8_t(value >> (8 * i));
-}
+    int commOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs) override
+    {
+        return library.commOpen(path, port, handle, flags, timeoutMs);
+    }
+    int commConnect(uint32_t handle, int mode, uint8_t *options, int reserved1, int reserved2) override
+    {
+        return library.commConnect(handle, mode, options, reserved1, reserved2);
+    }
+    int commGetOption(uint32_t handle, int option, int32_t *value) override
+    {
+        const int result = library.commGetOption(handle, option, value);
+        if (option == WIRELET_OPTION_MAX_PACKET)
+            maxPacket = *value;
+        return result;
+    }
+    int commSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags) override
+    {
+        return library.commSendData(handle, data, length, mode, flags);
+    }
+    int commReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status) override
+    {
+        const int result = library.commReceiveData(handle, buffer, length, more, status);
+        residentPeak = std::max(residentPeak, residentBytes());
+        return result;
+    }
+    int commDisconnect(uint32_t handle) override { return library.commDisconnect(handle); }
+    int commClose(uint32_t handle) override { return library.commClose(handle); }
 
-uint32_t get32(const uint8_t *at, bool little)
+private:
+    ITransport &library = libraryTransport();
+};
+
+// The benchmark's image stands in for the embedded one.
+class BenchImage final : public IFirmwareImage
 {
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= uint32_t(at[little ? i : 3 - i]) << (8 * i);
-    return value;
-}
+public:
+    explicit BenchImage(const std::vector<uint8_t> &bytes) : bytes(bytes) {}
+    bool locate(const char *, int, FirmwareBytes &out) override
+    {
+        out.data = bytes.data();
+        out.size = bytes.size();
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t> &bytes;
+};
 
 struct DownloadRun
 {
@@ -180,49 +218,22 @@ struct DownloadRun
     int32_t maxPacket = 0;
 };
 
-// One packet and one reply at a time, as the program sends the image.
-DownloadRun download(uint32_t handle, const std::vector<uint8_t> &image)
+// One whole update of the board at `node`, as the program makes it.
+DownloadRun download(const std::string &node, const std::vector<uint8_t> &image)
 {
+    WatchedTransport transport;
+    BenchImage firmware(image);
+    const DownloadContext context{transport, firmware, nullptr};
+    const std::string descriptor = formatDeviceDescriptor("bench", node);
+
     DownloadRun run;
     const long residentBefore = residentBytes();
-    long residentPeak = residentBefore;
+    transport.residentPeak = residentBefore;
     const Clock::time_point start = Clock::now();
-
-    int32_t littleEndian = 1;
-    if (CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &run.maxPacket) != 0 || run.maxPacket <= int32_t(kHeaderSize)
-        || CommGetOption(handle, WIRELET_OPTION_BYTE_ORDER, &littleEndian) != 0)
-        return run;
-    const bool little = littleEndian != 0;
-    const std::size_t room = std::size_t(run.maxPacket) - kHeaderSize;
-    std::vector<uint8_t> packet(std::min(image.size() + kHeaderSize, std::size_t(run.maxPacket)));
-    const uint8_t header[4] = {'T', 'B', 0xFF, 0x01};
-    std::memcpy(packet.data(), header, sizeof header);
-
-    uint32_t sum = 0;
-    for (std::size_t offset = 0; offset < image.size();) {
-        const std::size_t n = std::min(room, image.size() - offset);
-        const bool last = offset + n == image.size();
-        uint8_t *data = packet.data() + kHeaderSize;
-        for (std::size_t i = 0; i < n; ++i)
-            sum += (data[i] = image[offset + i]);
-        offset += n;
-        put16(packet.data() + 4, 0, little);
-        put16(packet.data() + 6, last ? kLastPacket : 0, little);
-        put32(packet.data() + 8, uint32_t(n), little);
-        put32(packet.data() + 12, last ? sum : 0, little);
-
-        uint8_t reply[kReplySize];
-        uint32_t length = kReplySize;
-        uint8_t more = 0, status = 0;
-        if (CommSendData(handle, packet.data(), uint32_t(kHeaderSize + n), WIRELET_MODE_BLOCKS, 1) != 0
-            || CommReceiveData(handle, reply, &length, &more, &status) != 0 || reply[4] != 0 || reply[5] != 0)
-            return run;
-        residentPeak = std::max(residentPeak, residentBytes());
-        if (last)
-            run.ok = get32(reply + 12, little) == sum;
-    }
+    run.ok = burnFirmware(descriptor, context) == 0;
     run.elapsed = Clock::now() - start;
-    run.residentGrowth = residentPeak - residentBefore;
+    run.residentGrowth = transport.residentPeak - residentBefore;
+    run.maxPacket = transport.maxPacket;
     return run;
 }
 
@@ -249,43 +260,35 @@ int main(int, char **argv)
     // Other work on the machine makes single runs noisy: each side gets the
     // best of a few rounds, taken alternately.
     int result = 1;
-    uint32_t handle = 0;
-    uint8_t options = 1;
-    if (CommOpen(sim.node.c_str(), 0, &handle, 0, kTimeoutMs) == 0) {
-        if (CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0) == 0) {
-            DownloadRun best;
-            double rawRate = 0;
-            long residentGrowth = 0;
-            std::string report;
-            for (int round = 0; round < kRounds; ++round) {
-                const DownloadRun run = download(handle, image);
-                report = simulatorLine(sim);
-                if (!run.ok) {
-                    best = run;
-                    break;
-                }
-                if (!best.ok || run.elapsed < best.elapsed)
-                    best = run;
-                residentGrowth = std::max(residentGrowth, run.residentGrowth);
-                rawRate = std::max(rawRate, rawPtyThroughput(image));
-            }
-            CommDisconnect(handle);
-            if (best.ok) {
-                const double rate = megabytesPerSecond(image.size(), best.elapsed);
-                std::printf("image:             %zu bytes, packets of %" PRId32 " bytes\n", image.size(), best.maxPacket);
-                std::printf("download:          %.1f MB/s (%.3f s, best of %d)\n", rate,
-                            std::chrono::duration<double>(best.elapsed).count(), kRounds);
-                std::printf("raw pty:           %.1f MB/s (best of %d)\n", rawRate, kRounds);
-                std::printf("ratio:             %.2f\n", rawRate > 0 ? rate / rawRate : 0.0);
-                std::printf("resident growth:   %ld bytes (bound %zu: 1 MiB + two packets)\n", residentGrowth,
-                            std::size_t(1 << 20) + 2 * std::size_t(best.maxPacket));
-                std::printf("simulator:         %s\n", report.c_str());
-                result = 0;
-            } else {
-                std::fprintf(stderr, "bench-download: the download failed (%s)\n", report.c_str());
-            }
+    DownloadRun best;
+    double rawRate = 0;
+    long residentGrowth = 0;
+    std::string report;
+    for (int round = 0; round < kRounds; ++round) {
+        const DownloadRun run = download(sim.node, image);
+        report = simulatorLine(sim);
+        if (!run.ok) {
+            best = run;
+            break;
         }
-        CommClose(handle);
+        if (!best.ok || run.elapsed < best.elapsed)
+            best = run;
+        residentGrowth = std::max(residentGrowth, run.residentGrowth);
+        rawRate = std::max(rawRate, rawPtyThroughput(image));
+    }
+    if (best.ok) {
+        const double rate = megabytesPerSecond(image.size(), best.elapsed);
+        std::printf("image:             %zu bytes, packets of %" PRId32 " bytes\n", image.size(), best.maxPacket);
+        std::printf("download:          %.1f MB/s (%.3f s, best of %d)\n", rate,
+                    std::chrono::duration<double>(best.elapsed).count(), kRounds);
+        std::printf("raw pty:           %.1f MB/s (best of %d)\n", rawRate, kRounds);
+        std::printf("ratio:             %.2f\n", rawRate > 0 ? rate / rawRate : 0.0);
+        std::printf("resident growth:   %ld bytes (bound %zu: 1 MiB + two packets)\n", residentGrowth,
+                    std::size_t(1 << 20) + 2 * std::size_t(best.maxPacket));
+        std::printf("simulator:         %s\n", report.c_str());
+        result = 0;
+    } else {
+        std::fprintf(stderr, "bench-download: the download failed (%s)\n", report.c_str());
     }
     stopSimulator(sim);
     rmdir(directory);
