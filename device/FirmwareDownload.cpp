@@ -82,7 +82,13 @@ bool exchangePacket(const Connection &connection, const uint8_t *packet, std::si
     return connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more, &status) == 0;
 }
 
-int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet)
+bool stopRequested(const DownloadContext &context)
+{
+    return context.stopRequested && context.stopRequested();
+}
+
+int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet,
+              const DownloadContext &context)
 {
     uint8_t reply[kHeaderSize];
     writeDefaultHeader(reply);
@@ -105,6 +111,8 @@ int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t 
             return load32(reply + kChecksumOffset, connection.littleEndian) == sum ? kDownloadOk
                                                                                    : kDownloadSumMismatch;
         remaining = left;
+        if (stopRequested(context))
+            return kDownloadRefused;
     }
 }
 
@@ -131,7 +139,7 @@ int downloadImage(uint32_t handle, const DownloadContext &context)
         new (std::nothrow) uint8_t[packetBufferSize(image.size, connection.largestPacket)]);
     if (!packet)
         return kDownloadRefused;
-    return sendImage(connection, image, packet.get());
+    return sendImage(connection, image, packet.get(), context);
 }
 
 int burnFirmware(const std::string &descriptor, const DownloadContext &context)

@@ -14,11 +14,14 @@ struct DownloadContext
     ITransport &transport;
     IFirmwareImage &image;
     std::function<void()> reportMissingImage; // shows "File not found", returns once dismissed
+    // Asked before each packet after the first: true when nobody waits for
+    // the outcome any more, so the download ends at this packet boundary.
+    std::function<bool()> stopRequested = nullptr;
 };
 
 // Results of downloadImage.
 constexpr int kDownloadOk = 0;
-constexpr int kDownloadRefused = 4;      // refused, failed on the line, or could not start
+constexpr int kDownloadRefused = 4;      // refused, failed on the line, could not start, or stopped
 constexpr int kDownloadSumMismatch = 5;
 constexpr int kDownloadNoImage = -1;
 

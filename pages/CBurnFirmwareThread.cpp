@@ -26,7 +26,21 @@ void CBurnFirmwareThread::run()
 {
     const std::string descriptor = wizard->getDevice();
     const int result = burnFirmware(descriptor);
+    QMutexLocker lock(&resultLock);
     wizard->setStatus(result);
+    resultStored = true;
+}
+
+void CBurnFirmwareThread::requestStop()
+{
+    stopping = true;
+}
+
+void CBurnFirmwareThread::failIfStillRunning()
+{
+    QMutexLocker lock(&resultLock);
+    if (!resultStored)
+        wizard->setStatus(WizardStatus::kFailed);
 }
 
 int CBurnFirmwareThread::burnFirmware(std::string descriptor)
@@ -46,7 +60,8 @@ int CBurnFirmwareThread::withContext(const std::function<int(const DownloadConte
     const DeviceServices &services = wizard->services();
     if (!services.transport || !services.firmware)
         return failure;
-    const DownloadContext context{*services.transport, *services.firmware, [this] { reportMissingImage(); }};
+    const DownloadContext context{*services.transport, *services.firmware, [this] { reportMissingImage(); },
+                                  [this] { return stopping.load(); }};
     return step(context);
 }
 

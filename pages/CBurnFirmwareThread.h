@@ -4,6 +4,7 @@
 #include <QSemaphore>
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,6 +40,15 @@ public:
     // dismissal that could never come (the GUI thread will be blocked).
     void abandonReports();
 
+    // GUI thread, once the user has left: the transfer ends at the next
+    // packet boundary and tears its connection down as after any failure.
+    void requestStop();
+
+    // GUI thread, at the update's time limit: stores 1 as the wizard's
+    // status unless the transfer has already stored its own result, which
+    // a limit reached in the same moment must not overwrite.
+    void failIfStillRunning();
+
 protected:
     void run() override;
 
@@ -54,6 +64,11 @@ private:
 
     CUpdatePage *page;
     CTiskarUpdater *wizard;
+
+    std::atomic<bool> stopping{false};
+    // Orders the transfer's final status against the time limit's.
+    QMutex resultLock;
+    bool resultStored = false;
 
     QMutex reportLock;
     bool reportsAbandoned = false;

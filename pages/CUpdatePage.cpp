@@ -72,10 +72,11 @@ CUpdatePage::CUpdatePage(CTiskarUpdater *owner)
     wizard->enableButton(CWizardTemplate::kBack, false);
 }
 
-// The timer is a child and goes with the page; the worker is waited for.
+// The timer is a child and goes with the page; the worker is stopped and
+// waited for.
 CUpdatePage::~CUpdatePage()
 {
-    waitForUpdate();
+    abandonUpdate();
 }
 
 void CUpdatePage::startUpdate()
@@ -93,11 +94,12 @@ void CUpdatePage::startUpdate()
     burnThread->start();
 }
 
-void CUpdatePage::waitForUpdate()
+void CUpdatePage::abandonUpdate()
 {
     if (!burnThread)
         return;
     burnThread->abandonReports();
+    burnThread->requestStop();
     burnThread->wait();
 }
 
@@ -109,7 +111,8 @@ void CUpdatePage::updateProgressBar()
     progressBar->setValue(tickCount);
     if (tickCount == kTickLimit) {
         // The worker is not stopped; when it ends, its result is shown again.
-        wizard->setStatus(WizardStatus::kFailed);
+        // A worker that has already ended keeps its result.
+        burnThread->failIfStillRunning();
         afterUpdating();
     }
 }

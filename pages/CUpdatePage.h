@@ -27,15 +27,16 @@ public:
     static constexpr int kTickLimit = 160;
 
     explicit CUpdatePage(CTiskarUpdater *wizard);
-    // Waits for a worker that is still running.
+    // Stops and waits for a worker that is still running.
     ~CUpdatePage() override;
 
     // Entry action: starts the timer and the worker, disables Next.
     void startUpdate();
 
-    // Blocks until the worker, if any, has ended. A missing-image message
-    // it has not shown yet is dropped, since nobody could answer it.
-    void waitForUpdate();
+    // The user has left: the worker, if any, stops at the next packet
+    // boundary; blocks until it has ended. A missing-image message it has
+    // not shown yet is dropped, since nobody could answer it.
+    void abandonUpdate();
 
 private slots:
     void afterUpdating();

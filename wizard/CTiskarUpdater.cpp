@@ -22,13 +22,15 @@ CTiskarUpdater::CTiskarUpdater(const DeviceServices &services, QWidget *parent)
 }
 
 // An update that outlived its time limit may still be running when the user
-// leaves. It stores its result in this wizard when it ends, so wait for it
-// here, while the wizard is whole, rather than in the page's destructor,
-// which runs after this object's members are gone.
+// leaves. Nobody will see its outcome, and a technician who unplugs the
+// projector would cut it, so it stops at the next packet boundary. It stores
+// its result in this wizard when it ends, so wait for it here, while the
+// wizard is whole, rather than in the page's destructor, which runs after
+// this object's members are gone.
 CTiskarUpdater::~CTiskarUpdater()
 {
     for (CUpdatePage *page : findChildren<CUpdatePage *>())
-        page->waitForUpdate();
+        page->abandonUpdate();
 }
 
 const DeviceServices &CTiskarUpdater::services() const

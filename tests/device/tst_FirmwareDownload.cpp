@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0;
         QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0;
         QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0;
+        QTest::newRow("stop asked for during packet 2") << QByteArray("stopAfter=2") << 100 << 4 << 2 << 2;
     }
 
     void verdicts()
@@ -232,6 +233,7 @@ private slots:
         for (bool whole : {false, true}) {
             CRecordingTransport transport;
             transport.largestPacket = 16 + 40; // 100 bytes: 40 + 40 + 20
+            int stopAfter = 0;
             for (const QByteArray &item : script.split(' ')) {
                 const int value = item.mid(item.indexOf('=') + 1).toInt();
                 if (item.startsWith("refuse="))
@@ -250,11 +252,16 @@ private slots:
                     transport.largestPacketResult = value;
                 else if (item.startsWith("largest="))
                     transport.largestPacket = value;
+                else if (item.startsWith("stopAfter="))
+                    stopAfter = value;
                 else
                     QVERIFY2(item.isEmpty(), item.constData());
             }
             CMemoryFirmwareImage image(CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 3));
-            const DownloadContext context{transport, image, {}};
+            const auto stopRequested = [&] {
+                return stopAfter > 0 && countOf(transport, "CommSendData") >= stopAfter;
+            };
+            const DownloadContext context{transport, image, {}, stopRequested};
 
             if (whole) {
                 QCOMPARE(burnFirmware(kDescriptor, context), result == 0 ? 0 : 1);

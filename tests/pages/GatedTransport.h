@@ -3,13 +3,15 @@
 #include "ForwardingTransport.h"
 
 #include <QSemaphore>
+#include <QThread>
 
 #include <atomic>
 
 // A board that holds every reply until the test opens the gate. Like the
 // library's own receive timeout, a reply that does not come within
 // `patienceMs` fails on the line. `closed` turns true once the connection
-// has been closed, i.e. the transfer has run to its end.
+// has been closed, i.e. the transfer has run to its end; `closingThread`
+// then lets a test wait for that thread without running the event loop.
 class CGatedTransport final : public CForwardingTransport
 {
 public:
@@ -30,11 +32,13 @@ public:
     int commClose(uint32_t handle) override
     {
         const int result = CForwardingTransport::commClose(handle);
+        closingThread = QThread::currentThread();
         closed = true;
         return result;
     }
 
     std::atomic<bool> closed{false};
+    std::atomic<QThread *> closingThread{nullptr}; // the transfer's thread, once it has closed
 
 private:
     const int m_patienceMs;

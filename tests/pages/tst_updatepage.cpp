@@ -16,7 +16,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -151,10 +153,14 @@ void TestCUpdatePage::outcome_data()
     QTest::addColumn<int>("refusePacket");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("finishMessage");
+    // The transfer has ended, but the time limit comes before the page has
+    // seen the end.
+    QTest::addColumn<bool>("limitBeforeEndSeen");
 
-    QTest::newRow("board confirms the image") << 0 << 0 << 0 << kFinishMessages[0];
-    QTest::newRow("board refuses the second packet") << 0 << 2 << 1 << kFinishMessages[1];
-    QTest::newRow("board cannot be opened") << 1 << 0 << 1 << kFinishMessages[1];
+    QTest::newRow("board confirms the image") << 0 << 0 << 0 << kFinishMessages[0] << false;
+    QTest::newRow("board refuses the second packet") << 0 << 2 << 1 << kFinishMessages[1] << false;
+    QTest::newRow("board cannot be opened") << 1 << 0 << 1 << kFinishMessages[1] << false;
+    QTest::newRow("confirmed, limit before the end is seen") << 0 << 0 << 0 << kFinishMessages[0] << true;
 }
 
 void TestCUpdatePage::outcome()
@@ -162,6 +168,7 @@ void TestCUpdatePage::outcome()
     QFETCH(int, openResult);
     QFETCH(int, refusePacket);
     QFETCH(int, status);
+    QFETCH(bool, limitBeforeEndSeen);
 
     CUpdateRig rig;
     rig.board.openResult = openResult;
@@ -178,6 +185,15 @@ void TestCUpdatePage::outcome()
     QVERIFY(rig.timer()->isActive());
     QCOMPARE(rig.timer()->interval(), 1200);
 
+    if (limitBeforeEndSeen) {
+        // Waits without running the event loop, so the end is not seen yet.
+        QDeadlineTimer patience(kReplyPatienceMs);
+        while (!rig.gated.closingThread && !patience.hasExpired())
+            QThread::msleep(1);
+        QVERIFY(rig.gated.closingThread);
+        QVERIFY(rig.gated.closingThread.load()->wait(kReplyPatienceMs));
+        rig.tick(CUpdatePage::kTickLimit);
+    }
     QTRY_VERIFY(rig.shown("continueLabel"));
     QCOMPARE(bool(rig.gated.closed), openResult == 0);
     QTEST(rig.wizard->getStatus(), "status");
@@ -308,30 +324,50 @@ void TestCUpdatePage::closingRefusedWhileRunning()
     QVERIFY(!rig.wizard->isVisible());
 }
 
-// Leaving by the wizard's own buttons after the limit, with the transfer
-// still stuck: the wizard goes only after the transfer has ended (here by
-// the line's timeout), and it goes cleanly.
+// Leaving by the wizard's own buttons after the limit: the transfer stops
+// at the next packet boundary, however much of the image is left, and the
+// wizard goes only after it has torn the connection down. A stuck board
+// ends its packet by the line's timeout.
 void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer_data()
 {
     QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<bool>("boardAnswers");
 
-    QTest::newRow("Next, then Finish") << QStringList{"nextButton", "nextButton"};
-    QTest::newRow("Cancel") << QStringList{"cancelButton"};
+    QTest::newRow("Next, then Finish") << QStringList{"nextButton", "nextButton"} << false;
+    QTest::newRow("Cancel") << QStringList{"cancelButton"} << false;
+    QTest::newRow("Finish, board still answering") << QStringList{"nextButton", "nextButton"} << true;
 }
 
 void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer()
 {
     QFETCH(QStringList, buttons);
+    QFETCH(bool, boardAnswers);
 
-    CUpdateRig rig(kShortPatienceMs);
+    CUpdateRig rig(boardAnswers ? kReplyPatienceMs : kShortPatienceMs);
+    rig.board.largestPacket = 16 + 10; // hundreds of packets
     rig.walkToUpdate();
     rig.tick(CUpdatePage::kTickLimit);
     for (const QString &button : buttons)
         pressWizardButton(*rig.wizard, qPrintable(button));
     QVERIFY(!rig.wizard->isVisible());
 
+    // A board that keeps answering, about a packet a millisecond, until the
+    // wizard has gone.
+    std::atomic<bool> gone{false};
+    std::thread answering;
+    if (boardAnswers)
+        answering = std::thread([&] {
+            while (!gone) {
+                rig.gated.open();
+                QThread::msleep(1);
+            }
+        });
     rig.wizard.reset();
+    gone = true;
+    if (answering.joinable())
+        answering.join();
     QVERIFY(rig.gated.closed);
+    QVERIFY(rig.board.received.size() < kImageSize);
     const std::vector<std::string> calls = rig.board.callTexts();
     QVERIFY(!calls.empty());
     QVERIFY(QString::fromStdString(calls.back()).startsWith(QStringLiteral("CommClose(")));
