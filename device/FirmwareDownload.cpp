@@ -1,8 +1,11 @@
 #include "FirmwareDownload.h"
 
 #include "DeviceDescriptor.h"
+#include "DeviceLog.h"
 #include "DownloadPacket.h"
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -33,10 +36,15 @@ struct Connection
 bool queryLargestPacket(Connection &connection)
 {
     int32_t largest = 0;
-    if (connection.transport.commGetOption(connection.handle, kOptionLargestPacket, &largest) != 0)
+    if (const int result = connection.transport.commGetOption(connection.handle, kOptionLargestPacket, &largest)) {
+        logDeviceWarning("CommGetOption(largest packet) failed with result " + std::to_string(result));
         return false;
-    if (largest <= int32_t(kHeaderSize))
+    }
+    if (largest <= int32_t(kHeaderSize)) {
+        logDeviceWarning("the board states a largest packet of " + std::to_string(largest)
+                         + " bytes, which leaves no room for image bytes");
         return false;
+    }
     connection.largestPacket = std::size_t(largest);
     return true;
 }
@@ -47,6 +55,8 @@ void queryByteOrder(Connection &connection)
     int32_t order = 1;
     connection.transport.commGetOption(connection.handle, kOptionByteOrder, &order);
     connection.littleEndian = order != 0;
+    logDeviceInfo("connection: largest packet " + std::to_string(connection.largestPacket) + " bytes, "
+                  + (connection.littleEndian ? "little-endian" : "big-endian"));
 }
 
 std::size_t packetBufferSize(std::size_t imageSize, std::size_t largestPacket)
@@ -69,17 +79,30 @@ void buildPacket(uint8_t *packet, const uint8_t *image, std::size_t n, bool last
     store32(packet + kChecksumOffset, last ? sum : 0, littleEndian);
 }
 
+std::string packetPlace(std::size_t number, std::size_t count)
+{
+    return "packet " + std::to_string(number) + " of " + std::to_string(count);
+}
+
 // Sends one packet and waits for its reply; false when either failed on
 // the line, so a stale reply is never taken for a new one.
-bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply)
+bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply,
+                    const std::string &place)
 {
-    if (connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize), kSendMode,
-                                          kSendFlags) != 0)
+    if (const int result = connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize),
+                                                             kSendMode, kSendFlags)) {
+        logDeviceWarning("CommSendData failed with result " + std::to_string(result) + " at " + place);
         return false;
+    }
     uint32_t replyLength = kHeaderSize;
     uint8_t more = 0;
     uint8_t status = 0;
-    return connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more, &status) == 0;
+    if (const int result = connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more,
+                                                                &status)) {
+        logDeviceWarning("CommReceiveData failed with result " + std::to_string(result) + " at " + place);
+        return false;
+    }
+    return true;
 }
 
 bool stopRequested(const DownloadContext &context)
@@ -95,24 +118,38 @@ int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t 
     writeRequestHeader(packet);
 
     const std::size_t room = connection.largestPacket - kHeaderSize;
+    const std::size_t count = (image.size + room - 1) / room;
     uint32_t sum = 0;
     std::size_t offset = 0;
     std::size_t remaining = image.size;
-    for (;;) {
+    for (std::size_t number = 1;; ++number) {
         const std::size_t n = remaining < room ? remaining : room;
         const std::size_t left = remaining - n;
         buildPacket(packet, image.data + offset, n, left == 0, sum, connection.littleEndian);
         offset += n;
-        if (!exchangePacket(connection, packet, n, reply))
+        const std::string place = packetPlace(number, count);
+        if (!exchangePacket(connection, packet, n, reply, place))
             return kDownloadRefused;
-        if (load16(reply + kStatusOffset, connection.littleEndian) != 0)
+        if (const uint16_t status = load16(reply + kStatusOffset, connection.littleEndian)) {
+            logDeviceWarning("the board refused " + place + " with status " + std::to_string(status));
             return kDownloadRefused;
-        if (left == 0)
-            return load32(reply + kChecksumOffset, connection.littleEndian) == sum ? kDownloadOk
-                                                                                   : kDownloadSumMismatch;
+        }
+        if (left == 0) {
+            const uint32_t reported = load32(reply + kChecksumOffset, connection.littleEndian);
+            if (reported != sum) {
+                logDeviceWarning("the board reports the sum " + hexWord(reported) + " for the image, expected "
+                                 + hexWord(sum));
+                return kDownloadSumMismatch;
+            }
+            logDeviceInfo("the board confirmed " + std::to_string(image.size) + " bytes in "
+                          + std::to_string(count) + " packets, sum " + hexWord(sum));
+            return kDownloadOk;
+        }
         remaining = left;
-        if (stopRequested(context))
+        if (stopRequested(context)) {
+            logDeviceWarning("transfer stopped after " + place + ": nobody waits for it any more");
             return kDownloadRefused;
+        }
     }
 }
 
@@ -122,13 +159,18 @@ int downloadImage(uint32_t handle, const DownloadContext &context)
 {
     FirmwareBytes image;
     if (!context.image.locate(kFirmwareType, kFirmwareId, image)) {
+        logDeviceWarning(std::string("firmware image ") + kFirmwareType + " " + std::to_string(kFirmwareId)
+                         + " not found");
         if (context.reportMissingImage)
             context.reportMissingImage();
         return kDownloadNoImage;
     }
     // Nothing to send means nothing the board could confirm.
-    if (image.size == 0 || !image.data)
+    if (image.size == 0 || !image.data) {
+        logDeviceWarning("the firmware image is empty");
         return kDownloadRefused;
+    }
+    logDeviceInfo("firmware image: " + std::to_string(image.size) + " bytes");
 
     Connection connection{context.transport, handle};
     if (!queryLargestPacket(connection))
@@ -137,26 +179,36 @@ int downloadImage(uint32_t handle, const DownloadContext &context)
 
     const std::unique_ptr<uint8_t[]> packet(
         new (std::nothrow) uint8_t[packetBufferSize(image.size, connection.largestPacket)]);
-    if (!packet)
+    if (!packet) {
+        logDeviceWarning("no memory for a packet of " + std::to_string(connection.largestPacket) + " bytes");
         return kDownloadRefused;
+    }
     return sendImage(connection, image, packet.get(), context);
 }
 
-int burnFirmware(const std::string &descriptor, const DownloadContext &context)
+namespace {
+
+int openAndDownload(const std::string &descriptor, const DownloadContext &context)
 {
     std::string name;
     std::string path;
     int port = 0;
-    if (descriptor.empty() || !parseDeviceDescriptor(descriptor, name, path, port))
+    if (descriptor.empty() || !parseDeviceDescriptor(descriptor, name, path, port)) {
+        logDeviceWarning("no board to update: the descriptor \"" + descriptor + "\" cannot be read");
         return 1;
+    }
 
     ITransport &transport = context.transport;
     uint32_t handle = 0;
-    if (transport.commOpen(path.c_str(), port, &handle, kOpenFlags, kOpenTimeoutMs) != 0)
+    if (const int result = transport.commOpen(path.c_str(), port, &handle, kOpenFlags, kOpenTimeoutMs)) {
+        logDeviceWarning("CommOpen(" + path + ", port " + std::to_string(port) + ") failed with result "
+                         + std::to_string(result));
         return 1;
+    }
 
     uint8_t connectOption = kConnectOption;
-    if (transport.commConnect(handle, kConnectMode, &connectOption, 0, 0) != 0) {
+    if (const int result = transport.commConnect(handle, kConnectMode, &connectOption, 0, 0)) {
+        logDeviceWarning("CommConnect failed with result " + std::to_string(result));
         transport.commClose(handle);
         return 1;
     }
@@ -165,4 +217,22 @@ int burnFirmware(const std::string &descriptor, const DownloadContext &context)
     transport.commDisconnect(handle);
     transport.commClose(handle);
     return result == kDownloadOk ? 0 : 1;
+}
+
+} // namespace
+
+int burnFirmware(const std::string &descriptor, const DownloadContext &context)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    logDeviceInfo("update of " + descriptor + " started");
+    const int result = openAndDownload(descriptor, context);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", std::chrono::duration<double>(Clock::now() - start).count());
+    const std::string line = std::string("update ") + (result == 0 ? "succeeded" : "failed") + " after " + seconds;
+    if (result == 0)
+        logDeviceInfo(line);
+    else
+        logDeviceWarning(line);
+    return result;
 }

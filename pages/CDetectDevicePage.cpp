@@ -4,6 +4,7 @@
 #include "DeviceDescriptor.h"
 #include "PageWidgets.h"
 #include "TargetAccess.h"
+#include "WizardLog.h"
 #include "WizardStatus.h"
 
 #include <QHBoxLayout>
@@ -62,6 +63,7 @@ void CDetectDevicePage::searchTargets()
 {
     std::list<std::string> paths;
     const int count = wizard->services().targets->findTargets(paths);
+    qCInfo(lcWizard) << "search found" << count << (count == 1 ? "board" : "boards");
     if (count <= 0 || paths.empty())
         reportNoBoard();
     else if (count >= 2)
@@ -88,11 +90,15 @@ void CDetectDevicePage::queryOnlyBoard(const std::string &path)
 {
     const std::string name = wizard->services().targets->queryTargetName(path);
     if (name.empty()) {
+        qCWarning(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(path.c_str())
+                                      << "gave no name: no projector in service mode";
         // An earlier descriptor stays; the failed status keeps it from use.
         statusLabel->setText(tr("Could not find a connected Velvane projector in service mode."));
         wizard->setStatus(WizardStatus::kNoProjector);
         return;
     }
+    qCInfo(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(path.c_str()) << "answered with the name"
+                               << QString::fromLocal8Bit(name.c_str());
     wizard->setDevice(formatDeviceDescriptor(name, path));
     statusLabel->setText(tr("Found one Velvane projector in service mode."));
     wizard->setStatus(WizardStatus::kSuccess);
@@ -120,5 +126,6 @@ void CDetectDevicePage::showChoice()
 
 void CDetectDevicePage::checkRadioBtn()
 {
+    qCInfo(lcWizard) << "the user answered" << (noButton->isChecked() ? "No" : "Yes");
     wizard->setStatus(noButton->isChecked() ? WizardStatus::kDeclined : WizardStatus::kSuccess);
 }

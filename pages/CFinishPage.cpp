@@ -2,6 +2,7 @@
 
 #include "CTiskarUpdater.h"
 #include "PageWidgets.h"
+#include "WizardLog.h"
 #include "WizardStatus.h"
 
 #include <QLabel>
@@ -49,4 +50,5 @@ void CFinishPage::enterPage()
     if (status < 0 || status >= messages.size())
         status = kFallbackMessage;
     messageLabel->setText(messages.at(status));
+    qCInfo(lcWizard) << "outcome shown:" << status;
 }

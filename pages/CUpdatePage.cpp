@@ -3,6 +3,7 @@
 #include "CBurnFirmwareThread.h"
 #include "CTiskarUpdater.h"
 #include "PageWidgets.h"
+#include "WizardLog.h"
 #include "WizardStatus.h"
 
 #include <QEvent>
@@ -112,6 +113,8 @@ void CUpdatePage::updateProgressBar()
     if (tickCount == kTickLimit) {
         // The worker is not stopped; when it ends, its result is shown again.
         // A worker that has already ended keeps its result.
+        qCWarning(lcWizard) << "time limit of" << kTickLimit * kTickIntervalMs / 1000
+                            << "s reached; the transfer goes on while the window stays open";
         burnThread->failIfStillRunning();
         afterUpdating();
     }

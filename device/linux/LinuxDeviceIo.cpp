@@ -1,7 +1,10 @@
 #include "LinuxDeviceIo.h"
 
+#include "DeviceLog.h"
+
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include <fcntl.h>
@@ -26,12 +29,26 @@ int millisecondsUntil(Clock::time_point deadline)
 int CLinuxDeviceIo::open(const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            logDeviceWarning("permission denied on " + path
+                             + ": this user may not open the board; install the udev rule that comes with the"
+                               " program (it gives the logged-in user access) and plug the projector in again");
+        else
+            logDeviceWarning("cannot open " + path + ": " + std::strerror(error));
         return kInvalidHandle;
+    }
     // Only a board's node is written to; a path that has become a plain
     // file or a pipe in the meantime must not receive the query.
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+        logDeviceWarning(path + " is no longer a board's device node");
+        ::close(fd);
+        return kInvalidHandle;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        logDeviceWarning(path + " is in use by another program");
         ::close(fd);
         return kInvalidHandle;
     }

@@ -1,3 +1,4 @@
+#include "DeviceLog.h"
 #include "FirmwareDownload.h"
 #include "HexDiff.h"
 #include "MemoryFirmwareImage.h"
@@ -5,6 +6,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <numeric>
 
 #include <sys/resource.h>
@@ -62,6 +64,26 @@ const QString kReceive = "CommReceiveData(23063, *length=16, *more=0, *status=0)
 const QString kDisconnect = "CommDisconnect(23063)";
 const QString kClose = "CommClose(23063)";
 
+// The device layer's log while it lives: a failed update must name the
+// step that failed.
+class CLogCapture
+{
+public:
+    CLogCapture()
+    {
+        setDeviceLogSink([this](DeviceLogLevel, const std::string &line) { m_lines << QString::fromStdString(line); });
+    }
+    ~CLogCapture() { setDeviceLogSink({}); }
+    bool contains(const QByteArray &text) const
+    {
+        return std::any_of(m_lines.begin(), m_lines.end(), [&](const QString &line) { return line.contains(text); });
+    }
+    QString all() const { return m_lines.join('\n'); }
+
+private:
+    QStringList m_lines;
+};
+
 // An image that claims more bytes than it holds: the download must give up
 // before it reads any of them.
 class COverlargeImage final : public IFirmwareImage
@@ -92,26 +114,27 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<int>("missingReports");
+        QTest::addColumn<QByteArray>("logged");
 
         const QString send = "CommSendData(23063, 116, 66, 1)";
         QTest::newRow("success") << QByteArray(kDescriptor) << 0 << 0 << false << 0
                                  << QStringList{kOpen, kConnect, kLargest, kOrder, send, kReceive, kDisconnect, kClose}
-                                 << 0;
+                                 << 0 << QByteArray("update succeeded after");
         QTest::newRow("other port passed on") << QByteArray("P (/dev/parvel/board0 : 7)") << 0 << 0 << false << 0
                                               << QStringList{"CommOpen(/dev/parvel/board0, 7, *handle=0, 0, 26214)",
                                                              kConnect, kLargest, kOrder, send, kReceive, kDisconnect,
                                                              kClose}
-                                              << 0;
-        QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << 1 << QStringList{} << 0;
+                                              << 0 << QByteArray("update succeeded after");
+        QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << 1 << QStringList{} << 0 << QByteArray("cannot be read");
         QTest::newRow("unparseable descriptor") << QByteArray("VELVANE SIM-1") << 0 << 0 << false << 1
-                                                << QStringList{} << 0;
+                                                << QStringList{} << 0 << QByteArray("cannot be read");
         QTest::newRow("overlong path") << QByteArray("P (/" + QByteArray(300, 'p') + " : 0)") << 0 << 0 << false << 1
-                                       << QStringList{} << 0;
-        QTest::newRow("open fails") << QByteArray(kDescriptor) << 2 << 0 << false << 1 << QStringList{kOpen} << 0;
+                                       << QStringList{} << 0 << QByteArray("cannot be read");
+        QTest::newRow("open fails") << QByteArray(kDescriptor) << 2 << 0 << false << 1 << QStringList{kOpen} << 0 << QByteArray("CommOpen(/dev/parvel/board0, port 0) failed with result 2");
         QTest::newRow("connect fails") << QByteArray(kDescriptor) << 0 << 2 << false << 1
-                                       << QStringList{kOpen, kConnect, kClose} << 0;
+                                       << QStringList{kOpen, kConnect, kClose} << 0 << QByteArray("CommConnect failed with result 2");
         QTest::newRow("image missing") << QByteArray(kDescriptor) << 0 << 0 << true << 1
-                                       << QStringList{kOpen, kConnect, kDisconnect, kClose} << 1;
+                                       << QStringList{kOpen, kConnect, kDisconnect, kClose} << 1 << QByteArray("BINFILE 104 not found");
     }
 
     void burnSequence()
@@ -123,7 +146,9 @@ private slots:
         QFETCH(int, result);
         QFETCH(QStringList, calls);
         QFETCH(int, missingReports);
+        QFETCH(QByteArray, logged);
 
+        CLogCapture log;
         CRecordingTransport transport;
         transport.openResult = openResult;
         transport.connectResult = connectResult;
@@ -135,6 +160,7 @@ private slots:
         QCOMPARE(burnFirmware(descriptor.toStdString(), context), result);
         QCOMPARE(texts(transport.callTexts()), calls);
         QCOMPARE(reports, missingReports);
+        QVERIFY2(log.contains(logged), qPrintable(log.all()));
     }
 
     // Every packet on the wire, byte for byte, in the byte order the board
@@ -201,24 +227,25 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("sends");
         QTest::addColumn<int>("receives");
+        QTest::addColumn<QByteArray>("logged");
 
-        QTest::newRow("all accepted") << QByteArray() << 100 << 0 << 3 << 3;
-        QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << 4 << 1 << 1;
-        QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << 4 << 3 << 3;
-        QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << 5 << 3 << 3;
-        QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << 5 << 3 << 3;
-        QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << 0 << 3 << 3;
+        QTest::newRow("all accepted") << QByteArray() << 100 << 0 << 3 << 3 << QByteArray("confirmed 100 bytes in 3 packets");
+        QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << 4 << 1 << 1 << QByteArray("refused packet 1 of 3 with status 1");
+        QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << 4 << 3 << 3 << QByteArray("refused packet 3 of 3 with status 1");
+        QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << 0 << 3 << 3 << QByteArray("big-endian");
         QTest::newRow("big-endian board, sum in the other order") << QByteArray("order=0 otherOrder") << 100 << 5
-                                                                  << 3 << 3;
-        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 0;
-        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 1;
-        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1;
-        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3;
-        QTest::newRow("largest packet unknown") << QByteArray("largestResult=5") << 100 << 4 << 0 << 0;
-        QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0;
-        QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0;
-        QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0;
-        QTest::newRow("stop asked for during packet 2") << QByteArray("stopAfter=2") << 100 << 4 << 2 << 2;
+                                                                  << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 0 << QByteArray("CommSendData failed with result 3 at packet 1 of 3");
+        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 1 << QByteArray("CommSendData failed with result 3 at packet 2 of 3");
+        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1 << QByteArray("CommReceiveData failed with result 3 at packet 1 of 3");
+        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3 << QByteArray("CommReceiveData failed with result 3 at packet 3 of 3");
+        QTest::newRow("largest packet unknown") << QByteArray("largestResult=5") << 100 << 4 << 0 << 0 << QByteArray("CommGetOption(largest packet) failed with result 5");
+        QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0 << QByteArray("largest packet of 16 bytes");
+        QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0 << QByteArray("largest packet of -1 bytes");
+        QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0 << QByteArray("image is empty");
+        QTest::newRow("stop asked for during packet 2") << QByteArray("stopAfter=2") << 100 << 4 << 2 << 2 << QByteArray("stopped after packet 2 of 3");
     }
 
     void verdicts()
@@ -228,9 +255,11 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, sends);
         QFETCH(int, receives);
+        QFETCH(QByteArray, logged);
 
         // Run the download alone, then the whole burn on a fresh board.
         for (bool whole : {false, true}) {
+            CLogCapture log;
             CRecordingTransport transport;
             transport.largestPacket = 16 + 40; // 100 bytes: 40 + 40 + 20
             int stopAfter = 0;
@@ -272,6 +301,7 @@ private slots:
             }
             QCOMPARE(countOf(transport, "CommSendData"), sends);
             QCOMPARE(countOf(transport, "CommReceiveData"), receives);
+            QVERIFY2(log.contains(logged), qPrintable(log.all()));
         }
     }
 

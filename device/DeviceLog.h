@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The device layer's record of what it did and why something failed, one
+// line an event. The layer knows nothing of the program's logging: the
+// program installs a sink that forwards the lines; without one they are
+// dropped. Any thread may log.
+enum class DeviceLogLevel { Info, Warning };
+using DeviceLogSink = std::function<void(DeviceLogLevel level, const std::string &line)>;
+
+// Replaces the sink; an empty one drops every line.
+void setDeviceLogSink(DeviceLogSink sink);
+
+void logDeviceInfo(const std::string &line);
+void logDeviceWarning(const std::string &line);
+
+// "0x0000abcd": sums and status words as the board's documentation gives them.
+std::string hexWord(uint32_t value);
