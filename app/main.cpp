@@ -1,5 +1,5 @@
+#include "ApplicationSetup.h"
 #include "CTiskarUpdater.h"
-#include "PageWidgets.h"
 
 #include <QApplication>
 
@@ -7,9 +7,7 @@ int main(int argc, char *argv[])
 {
     // The arguments go to the toolkit alone; the wizard has no options.
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(TISKARUPD_VERSION));
-    // The window has a fixed size; its texts need the font it was laid out for.
-    QApplication::setFont(compactDialogFont(QApplication::font()));
+    prepareApplication();
 
     CTiskarUpdater wizard;
     wizard.show();

@@ -1,0 +1,7 @@
+#pragma once
+
+// What every program showing the wizard does once its QApplication exists and
+// before the wizard is built: the version, the translation for the user's
+// locale (the pages translate their texts when they are built) and the font
+// the fixed window is laid out for.
+void prepareApplication();
