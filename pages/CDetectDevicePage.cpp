@@ -44,6 +44,7 @@ CDetectDevicePage::CDetectDevicePage(CTiskarUpdater *owner)
 
     mainLayout->addWidget(statusLabel);
     mainLayout->addWidget(blankLabel);
+    labelChoiceForScreenReaders();
 
     connect(yesButton, SIGNAL(clicked()), this, SLOT(checkRadioBtn()));
     connect(noButton, SIGNAL(clicked()), this, SLOT(checkRadioBtn()));
@@ -57,6 +58,16 @@ CDetectDevicePage::~CDetectDevicePage()
         delete choiceRow;
         delete choiceSpacer;
     }
+}
+
+// The buttons keep the page as their parent and their places in the row, so
+// no group box can hold them; instead the question labels the first of them
+// and describes both, which is what a screen reader announces with each.
+void CDetectDevicePage::labelChoiceForScreenReaders()
+{
+    questionLabel->setBuddy(yesButton);
+    for (QRadioButton *button : {yesButton, noButton})
+        button->setAccessibleDescription(questionLabel->text());
 }
 
 void CDetectDevicePage::searchTargets()

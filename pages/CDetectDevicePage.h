@@ -36,6 +36,7 @@ private slots:
     void checkRadioBtn();
 
 private:
+    void labelChoiceForScreenReaders();
     // The outcomes of the search, one per count of boards.
     void reportNoBoard();
     void reportSeveralBoards();

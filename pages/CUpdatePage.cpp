@@ -55,6 +55,7 @@ CUpdatePage::CUpdatePage(CTiskarUpdater *owner)
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
     progressBar->setMinimumWidth(kBarMinimumWidth);
+    progressBar->setAccessibleName(tr("Firmware update progress"));
     failureLabel = makePageLabel(this, "failureLabel", tr("The firmwware update has failed."), false);
     continueLabel = makePageLabel(this, "continueLabel", tr("Press Next to continue."), false);
 

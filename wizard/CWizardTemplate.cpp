@@ -73,6 +73,10 @@ CWizardTemplate::CWizardTemplate(QWidget *parent)
     connect(buttons[kNext], SIGNAL(clicked()), this, SLOT(nextButtonClicked()));
     connect(buttons[kCancel], SIGNAL(clicked()), this, SLOT(cancelButtonClicked()));
 
+    // Enter presses the forward button wherever the focus is, except on
+    // another button, which Enter presses itself. Without this the dialog
+    // would make its first button, Back, the default.
+    buttons[kNext]->setDefault(true);
     buttons[kBack]->setEnabled(false);
 }
 
@@ -83,7 +87,18 @@ void CWizardTemplate::enableButton(int index, bool enable)
 {
     if (index < 0 || index >= kButtonCount)
         return;
-    buttons[index]->setEnabled(enable);
+    setButtonEnabled(index, enable);
+}
+
+void CWizardTemplate::setButtonEnabled(int index, bool enable)
+{
+    QPushButton *button = buttons[index];
+    const bool becomesUsable = enable && !button->isEnabled();
+    button->setEnabled(enable);
+    // A disabled button loses the focus; when the way forward opens again,
+    // the focus goes there so that Enter and Space continue.
+    if (becomesUsable && index == kNext)
+        button->setFocus();
 }
 
 int CWizardTemplate::getStatus() const
@@ -127,6 +142,7 @@ void CWizardTemplate::nextButtonClicked()
     }
 
     QWidget *outgoing = pageHistory.last();
+    const bool focusOnOutgoing = outgoing->isAncestorOf(focusWidget());
     if (status.load() != 0)
         currentIndex = kFinishPageIndex;
     else if (!cameBack)
@@ -137,18 +153,21 @@ void CWizardTemplate::nextButtonClicked()
     showNewestPage(outgoing);
     cameBack = false;
     setButtonsForIndex();
+    // Keyboard focus on a page that is hidden now would swallow Enter.
+    if (focusOnOutgoing && buttons[kNext]->isEnabled())
+        buttons[kNext]->setFocus();
 }
 
 void CWizardTemplate::setButtonsForIndex()
 {
     if (currentIndex == 1) {
         buttons[kBack]->setText(tr("Back"));
-        buttons[kBack]->setEnabled(true);
-        buttons[kNext]->setEnabled(true);
+        setButtonEnabled(kBack, true);
+        setButtonEnabled(kNext, true);
     } else if (currentIndex == 2) {
         buttons[kBack]->setText(tr("< Back"));
-        buttons[kBack]->setEnabled(true);
-        buttons[kNext]->setEnabled(true);
+        setButtonEnabled(kBack, true);
+        setButtonEnabled(kNext, true);
     } else if (currentIndex == 3) {
         buttons[kNext]->setEnabled(false);
         buttons[kCancel]->setEnabled(false);

@@ -79,6 +79,9 @@ private:
     // Hides and removes the outgoing page, if any, and places the newest
     // entry of pageHistory in the page area.
     void showNewestPage(QWidget *outgoing);
+    // Enables or disables one button; Next takes the focus when it becomes
+    // usable again.
+    void setButtonEnabled(int index, bool enable);
     // Button labels and states after Next reached currentIndex.
     void setButtonsForIndex();
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDir>
+#include <QObject>
+
+class CTiskarUpdater;
+class QTimer;
+class QWidget;
+
+// Drives the real wizard through its real buttons, as a user who accepts
+// every step would: Next on each page (Yes stays chosen on the detection
+// page), then Finish. On each page it prints the texts shown and saves a
+// picture of the window; while the firmware is sent it prints the progress
+// bar as it moves.
+class CAutopilot : public QObject
+{
+    Q_OBJECT
+
+public:
+    CAutopilot(CTiskarUpdater &wizard, const QDir &pictures);
+
+    // Starts watching the wizard; the pilot presses a button whenever the
+    // way forward is open.
+    void start();
+
+private slots:
+    void step();
+
+private:
+    QWidget *pageOnDisplay() const;
+    void reportPage(QWidget *page);
+    void reportProgress(QWidget *page);
+    void savePicture(QWidget *page);
+
+    CTiskarUpdater &wizard;
+    QDir pictures;
+    QTimer *poll;
+    QWidget *reportedPage = nullptr;
+    int reportedProgress = -2; // the bar starts at -1, "no value yet"
+    int pagesReported = 0;
+};

@@ -1,0 +1,38 @@
+#include "ApplicationSetup.h"
+
+#include "PageWidgets.h"
+#include "WizardLog.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+
+// The compiled catalogues are embedded as :/i18n/tiskarupd_<locale>.qm.
+constexpr char kCatalogueName[] = "tiskarupd";
+constexpr char kCatalogueFolder[] = ":/i18n";
+
+} // namespace
+
+void prepareApplication()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(TISKARUPD_VERSION));
+    // Support reads these lines to tell why an update failed; the journal
+    // stamps them itself, a terminal needs the time.
+    qSetMessagePattern(QStringLiteral("%{time hh:mm:ss.zzz} %{category} %{type}: %{message}"));
+    routeDeviceLogToQt();
+    qCInfo(lcWizard).noquote() << "TiskarUpd" << QCoreApplication::applicationVersion() << "started";
+
+    // Without a catalogue for the locale the English texts stay.
+    auto *translator = new QTranslator(qApp);
+    if (translator->load(QLocale(), QLatin1String(kCatalogueName), QStringLiteral("_"),
+                         QLatin1String(kCatalogueFolder)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+
+    // The window has a fixed size; its texts need the font it was laid out for.
+    QApplication::setFont(compactDialogFont(QApplication::font()));
+}
