@@ -55,11 +55,33 @@ bool parsePort(const std::string &text, std::size_t at, int &port)
     return true;
 }
 
+// Whether the path's opening starts at `at`: a blank, "(", any blanks and
+// the path's leading "/", all before `end`. Returns the index of that "/", or
+// npos.
+std::size_t openingAt(const std::string &text, std::size_t at, std::size_t end)
+{
+    if (at + 2 >= end || !isBlank(text[at]) || text[at + 1] != '(')
+        return std::string::npos;
+    const std::size_t slash = skipBlanks(text, at + 2);
+    return slash < end && text[slash] == '/' ? slash : std::string::npos;
+}
+
 } // namespace
 
 std::string formatDeviceDescriptor(const std::string &name, const std::string &path)
 {
     return name + " (" + path + " : 0)";
+}
+
+bool isDescribablePath(const std::string &path)
+{
+    if (path.empty() || path.front() != '/' || path.size() > kDescriptorPathMax || isBlank(path.back()))
+        return false;
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        if (openingAt(path, at, path.size()) != std::string::npos)
+            return false;
+    }
+    return true;
 }
 
 bool parseDeviceDescriptor(const std::string &text, std::string &name, std::string &path, int &port)
@@ -71,32 +93,19 @@ bool parseDeviceDescriptor(const std::string &text, std::string &name, std::stri
     if (!parsePort(text, colon + 1, parsedPort))
         return false;
 
-    // The path runs back from the colon to the previous blank; the opening
-    // parenthesis either starts that run or stands before it.
+    // A name may hold anything, an opening included; a describable path
+    // holds none, so the last opening before the colon is the real one.
     const std::size_t pathEnd = trimRight(text, colon);
-    std::size_t pathBegin = pathEnd;
-    while (pathBegin > 0 && !isBlank(text[pathBegin - 1]))
-        --pathBegin;
-    std::size_t open;
-    if (pathEnd - pathBegin > 1 && text[pathBegin] == '(') {
-        open = pathBegin++;
-    } else {
-        open = trimRight(text, pathBegin);
-        if (open == 0 || text[open - 1] != '(')
-            return false;
-        --open;
-    }
-    if (pathBegin == pathEnd)
+    std::size_t nameEnd = pathEnd;
+    std::size_t pathBegin = std::string::npos;
+    while (nameEnd > 0 && pathBegin == std::string::npos)
+        pathBegin = openingAt(text, --nameEnd, pathEnd);
+    if (pathBegin == std::string::npos || nameEnd == 0)
+        return false;
+    if (nameEnd > kDescriptorNameMax || pathEnd - pathBegin > kDescriptorPathMax)
         return false;
 
-    const std::size_t nameBegin = skipBlanks(text, 0);
-    const std::size_t nameEnd = trimRight(text, open);
-    if (nameBegin >= nameEnd)
-        return false;
-    if (nameEnd - nameBegin > kDescriptorFieldMax || pathEnd - pathBegin > kDescriptorFieldMax)
-        return false;
-
-    name = text.substr(nameBegin, nameEnd - nameBegin);
+    name = text.substr(0, nameEnd);
     path = text.substr(pathBegin, pathEnd - pathBegin);
     port = parsedPort;
     return true;

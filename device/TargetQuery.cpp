@@ -13,13 +13,13 @@ std::string queryTargetName(IDeviceIo &io, const std::string &path)
     link.handle = io.open(link.path);
     // A board that cannot be opened still costs the two pauses: the
     // exchange takes the same time whatever the board does.
-    if (link.handle != IDeviceIo::kInvalidHandle)
-        io.write(link.handle, reinterpret_cast<const uint8_t *>(&query), length);
-    io.pause(kQueryPauseMs);
-    if (link.handle != IDeviceIo::kInvalidHandle)
+    if (link.handle != IDeviceIo::kInvalidHandle) {
+        io.write(link.handle, reinterpret_cast<const uint8_t *>(&query), length, kQueryPauseMs);
         io.collect(link.handle, link.reply, sizeof link.reply, kQueryPauseMs);
-    else
+    } else {
         io.pause(kQueryPauseMs);
+        io.pause(kQueryPauseMs);
+    }
 
     const std::string name = link.replyName();
     link.found = !name.empty();

@@ -4,8 +4,8 @@
 
 #include <string>
 
-// The two fixed waits of the identity query: after the write, and the time
-// in which the reply must arrive.
+// The two fixed waits of the identity query: the one in which the query is
+// written, and the one in which the reply must arrive.
 constexpr int kQueryPauseMs = 500;
 
 // Asks the board at `path` for its name with a 'Q' command. Takes the two

@@ -1,5 +1,7 @@
 #include "BoardDirectoryEnumerator.h"
 
+#include "DeviceDescriptor.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -28,11 +30,15 @@ std::vector<std::string> entryNames(const std::string &directory)
     return names;
 }
 
-// Follows links: a dangling one is a board that went away.
-bool isCharacterDevice(const std::string &path)
+// Follows links: a dangling one is a board that went away. `node` receives
+// the device number.
+bool isCharacterDevice(const std::string &path, dev_t &node)
 {
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    node = info.st_rdev;
+    return true;
 }
 
 std::string joined(const std::string &directory, const std::string &name)
@@ -61,11 +67,19 @@ std::vector<std::string> CBoardDirectoryEnumerator::platformDirectories()
 int CBoardDirectoryEnumerator::findTargets(std::list<std::string> &paths) const
 {
     int count = 0;
+    std::vector<dev_t> nodes;
     for (const std::string &directory : m_directories) {
         for (const std::string &name : entryNames(directory)) {
             const std::string path = joined(directory, name);
-            if (!isCharacterDevice(path))
+            dev_t node;
+            // A board on a path that its descriptor could not carry back
+            // exactly could never be updated safely.
+            if (!isDescribablePath(path) || !isCharacterDevice(path, node))
                 continue;
+            // Two links to one node are one board.
+            if (std::find(nodes.begin(), nodes.end(), node) != nodes.end())
+                continue;
+            nodes.push_back(node);
             paths.push_back(path);
             ++count;
         }

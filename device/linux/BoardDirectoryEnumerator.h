@@ -16,8 +16,11 @@ public:
     static std::vector<std::string> platformDirectories();
 
     // Appends, directory by directory and in name order within each, the
-    // path of every entry that resolves to a character device. A missing or
-    // unreadable directory adds nothing. Returns the number appended.
+    // path of every entry that resolves to a character device, once per
+    // device: of several links to one node only the first found is listed.
+    // Paths that are not describable (DeviceDescriptor.h) are skipped. A
+    // missing or unreadable directory adds nothing. Returns the number
+    // appended.
     int findTargets(std::list<std::string> &paths) const;
 
 private:

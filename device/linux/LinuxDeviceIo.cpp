@@ -24,6 +24,48 @@ int millisecondsUntil(Clock::time_point deadline)
     return left > 0 ? int(left) + 1 : 0;
 }
 
+// Waits until the handle is ready for `events` or the deadline passes.
+// False at the deadline, and on a hang-up or error: the line is then of no
+// further use.
+bool readyBefore(int handle, short events, Clock::time_point deadline)
+{
+    for (;;) {
+        pollfd line{handle, events, 0};
+        const int ready = ::poll(&line, 1, millisecondsUntil(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        return ready > 0 && (line.revents & events);
+    }
+}
+
+bool transient(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+// Moves up to `size` bytes with `step` (one read or write from the offset it
+// is given) whenever the line is ready for `events`, until all have moved,
+// the deadline passes, or the line ends or fails. A busy line that takes a
+// part or nothing for a while is offered the rest again. Returns the count.
+template <typename Step>
+std::size_t transferBefore(int handle, short events, std::size_t size, Clock::time_point deadline, Step step)
+{
+    std::size_t done = 0;
+    while (done < size && Clock::now() < deadline && readyBefore(handle, events, deadline)) {
+        const ssize_t n = step(done);
+        if (n > 0)
+            done += std::size_t(n);
+        else if (n == 0 || !transient(errno))
+            break; // the board went away or the line failed
+    }
+    return done;
+}
+
+Clock::time_point deadlineIn(int milliseconds)
+{
+    return Clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
 } // namespace
 
 int CLinuxDeviceIo::open(const std::string &path)
@@ -55,13 +97,14 @@ int CLinuxDeviceIo::open(const std::string &path)
     return fd;
 }
 
-bool CLinuxDeviceIo::write(int handle, const uint8_t *data, std::size_t size)
+bool CLinuxDeviceIo::write(int handle, const uint8_t *data, std::size_t size, int milliseconds)
 {
-    ssize_t written;
-    do
-        written = ::write(handle, data, size);
-    while (written < 0 && errno == EINTR);
-    return written == ssize_t(size);
+    const Clock::time_point deadline = deadlineIn(milliseconds);
+    const std::size_t sent = transferBefore(handle, POLLOUT, size, deadline, [&](std::size_t done) {
+        return ::write(handle, data + done, size - done);
+    });
+    std::this_thread::sleep_until(deadline);
+    return sent == size;
 }
 
 void CLinuxDeviceIo::pause(int milliseconds)
@@ -71,28 +114,13 @@ void CLinuxDeviceIo::pause(int milliseconds)
 
 std::size_t CLinuxDeviceIo::collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds)
 {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-    std::size_t got = 0;
-    // Whatever arrives before the deadline counts; a full buffer ends the
-    // wait early since nothing more could be kept.
-    while (got < capacity) {
-        const int wait = millisecondsUntil(deadline);
-        pollfd readable{handle, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, wait);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            break;
-        if (!(readable.revents & POLLIN))
-            break; // hung up or failed: nothing more will arrive
-        const ssize_t n = ::read(handle, buffer + got, capacity - got);
-        if (n > 0)
-            got += std::size_t(n);
-        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            break; // the board went away or the line failed
-        if (wait == 0)
-            break;
-    }
+    const Clock::time_point deadline = deadlineIn(milliseconds);
+    // Whatever arrives before the deadline counts. A full buffer, a hang-up
+    // or a failed line ends the gathering but not the wait.
+    const std::size_t got = transferBefore(handle, POLLIN, capacity, deadline, [&](std::size_t done) {
+        return ::read(handle, buffer + done, capacity - done);
+    });
+    std::this_thread::sleep_until(deadline);
     return got;
 }
 

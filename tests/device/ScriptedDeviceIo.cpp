@@ -22,15 +22,18 @@ const CScriptedDeviceIo::Board *CScriptedDeviceIo::boardOf(int handle) const
     return &boards.at(m_openPaths[std::size_t(handle) - 1]);
 }
 
-bool CScriptedDeviceIo::write(int handle, const uint8_t *data, std::size_t size)
+// The bytes go out at once; the call still lasts its whole time.
+bool CScriptedDeviceIo::write(int handle, const uint8_t *data, std::size_t size, int milliseconds)
 {
-    events.push_back("write " + hexBytes(std::vector<uint8_t>(data, data + size)));
+    events.push_back("write " + std::to_string(milliseconds) + " " +
+                     hexBytes(std::vector<uint8_t>(data, data + size)));
     const Board *board = boardOf(handle);
-    if (!board)
-        return false;
-    m_writtenHandle = handle;
-    m_replyAtMs = m_nowMs + board->replyDelayMs;
-    return true;
+    if (board) {
+        m_writtenHandle = handle;
+        m_replyAtMs = m_nowMs + board->replyDelayMs;
+    }
+    m_nowMs += milliseconds;
+    return board != nullptr;
 }
 
 void CScriptedDeviceIo::pause(int milliseconds)
@@ -39,6 +42,7 @@ void CScriptedDeviceIo::pause(int milliseconds)
     m_nowMs += milliseconds;
 }
 
+// Lasts its whole time; the reply counts when it is due by the end.
 std::size_t CScriptedDeviceIo::collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds)
 {
     events.push_back("collect " + std::to_string(capacity) + " " + std::to_string(milliseconds));

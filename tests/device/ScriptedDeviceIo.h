@@ -9,7 +9,7 @@
 
 // Scripted boards for the identity query on a simulated clock: pauses and
 // collection advance the clock instead of sleeping. Every call is recorded
-// as a line ("open PATH", "write <hex>", "pause 500", "collect 276 500",
+// as a line ("open PATH", "write 500 <hex>", "pause 500", "collect 276 500",
 // "close"), and open handles are counted so a test can see leaks.
 class CScriptedDeviceIo final : public IDeviceIo
 {
@@ -17,11 +17,11 @@ public:
     struct Board
     {
         std::vector<uint8_t> reply; // sent once the query arrives; empty: silent
-        int replyDelayMs = 0;       // after the write
+        int replyDelayMs = 0;       // after the write started
     };
 
     int open(const std::string &path) override;
-    bool write(int handle, const uint8_t *data, std::size_t size) override;
+    bool write(int handle, const uint8_t *data, std::size_t size, int milliseconds) override;
     void pause(int milliseconds) override;
     std::size_t collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
     void close(int handle) override;

@@ -2,17 +2,20 @@
 
 #include <QtTest>
 
-// Boards are published as links to a character device; /dev/null stands in
-// for a board's node.
+// Boards are published as links to a character device; the kernel's memory
+// devices stand in for boards' nodes.
 class TestBoardEnumeration : public QObject
 {
     Q_OBJECT
 
 private:
     // Lays out "DIR/NAME:KIND" entries below `root`; KIND is board (link to
-    // a character device), dangling (link to nothing), file or directory.
+    // a character device no earlier board links to), same (link to the node
+    // of the board before), dangling (link to nothing), file or directory.
     static bool layOut(const QString &root, const QStringList &entries)
     {
+        const QStringList nodes{"/dev/null", "/dev/zero", "/dev/full", "/dev/urandom"};
+        qsizetype boards = 0;
         for (const QString &entry : entries) {
             const QString name = entry.section(':', 0, 0);
             const QString kind = entry.section(':', 1, 1);
@@ -20,8 +23,10 @@ private:
             if (!QDir().mkpath(QFileInfo(path).path()))
                 return false;
             bool made = false;
-            if (kind == "board")
-                made = QFile::link("/dev/null", path);
+            if (kind == "board" && boards < nodes.size())
+                made = QFile::link(nodes.at(boards++), path);
+            else if (kind == "same" && boards > 0)
+                made = QFile::link(nodes.at(boards - 1), path);
             else if (kind == "dangling")
                 made = QFile::link(root + "/nowhere", path);
             else if (kind == "file") {
@@ -63,6 +68,11 @@ private slots:
                                                << QStringList{"run/b"};
         QTest::newRow("missing first directory") << QStringList{"run/board0:board"}
                                                  << QStringList{"run/board0"};
+        QTest::newRow("two links to one node") << QStringList{"run/a:board", "dev/b:same", "dev/c:board"}
+                                               << QStringList{"dev/b", "dev/c"};
+        // Its descriptor would read back without the blank.
+        QTest::newRow("path ending in a blank") << QStringList{"dev/a :board", "dev/b:board"}
+                                                << QStringList{"dev/b"};
     }
 
     // The paths are the entries' own, not where the links lead.

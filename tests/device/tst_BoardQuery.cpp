@@ -1,5 +1,6 @@
 #include "BoardSimProcess.h"
 #include "LinuxTargetAccess.h"
+#include "TargetQuery.h"
 
 #include <QtTest>
 
@@ -10,6 +11,118 @@
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+
+const QByteArray kQuery = QByteArray::fromHex("53510000ffffffff0000000000000000");
+
+// The query always takes both pauses; a lower bound cannot flake.
+constexpr qint64 kBothPausesMs = 2 * kQueryPauseMs;
+
+std::string timedQuery(CLinuxTargetAccess &targets, const std::string &path, qint64 &elapsedMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const std::string name = targets.queryTargetName(path);
+    elapsedMs = clock.elapsed();
+    return name;
+}
+
+// What a board on a bare pseudo-terminal does once the query is in.
+enum class BareBoard {
+    ReplyInPieces,      // 20 bytes at 600 ms, the rest at 800 ms
+    FullReplyThenHangUp, // 276 bytes at 600 ms, then the line is closed
+    HangUpAfterQuery,   // closes the line at once, no reply
+    EndOfFile,          // the line signals end of file at 600 ms
+    FullLine,           // the line is full before the query; drained at 200 ms
+};
+
+// Reads the board's end of the line until the query has come in whole; false
+// when it does not within three seconds.
+bool awaitQuery(int master, QByteArray &received)
+{
+    while (!received.endsWith(kQuery)) {
+        pollfd readable{master, POLLIN, 0};
+        if (::poll(&readable, 1, 3000) <= 0)
+            return false;
+        char chunk[4096];
+        const ssize_t n = ::read(master, chunk, sizeof chunk);
+        if (n <= 0)
+            return false;
+        received.append(chunk, n);
+    }
+    return true;
+}
+
+QByteArray replyNaming(const QByteArray &name)
+{
+    QByteArray reply(276, 0);
+    reply.replace(16, name.size(), name);
+    return reply;
+}
+
+bool hangsUp(BareBoard board)
+{
+    return board == BareBoard::FullReplyThenHangUp || board == BareBoard::HangUpAfterQuery;
+}
+
+// Plays `board` on the master side; a board that hangs up closes it.
+// Closing the master flushes what the other end has not read yet.
+void playBoard(BareBoard board, int master, QByteArray &received)
+{
+    if (board == BareBoard::FullLine)
+        ::usleep(200 * 1000);
+    if (!awaitQuery(master, received))
+        return;
+    switch (board) {
+    case BareBoard::ReplyInPieces: {
+        const QByteArray reply = replyNaming("PIECE BOARD");
+        ::usleep(600 * 1000);
+        (void)!::write(master, reply.constData(), 20);
+        ::usleep(200 * 1000);
+        (void)!::write(master, reply.constData() + 20, 256);
+        break;
+    }
+    case BareBoard::FullReplyThenHangUp:
+        ::usleep(600 * 1000);
+        (void)!::write(master, replyNaming("HUNG UP").constData(), 276);
+        // Let the reply be read before the line goes.
+        ::usleep(20 * 1000);
+        break;
+    case BareBoard::HangUpAfterQuery:
+        break;
+    case BareBoard::EndOfFile:
+        ::usleep(600 * 1000);
+        (void)!::write(master, "\x04", 1);
+        break;
+    case BareBoard::FullLine:
+        (void)!::write(master, replyNaming("SLOW LINE").constData(), 276);
+        break;
+    }
+    if (hangsUp(board))
+        ::close(master);
+}
+
+// Writes to the line until it takes no more; the number of bytes written.
+qsizetype fillLine(int line)
+{
+    const int flags = ::fcntl(line, F_GETFL);
+    ::fcntl(line, F_SETFL, flags | O_NONBLOCK);
+    const QByteArray filler(4096, 'x');
+    qsizetype total = 0;
+    for (;;) {
+        const ssize_t n = ::write(line, filler.constData(), size_t(filler.size()));
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    ::fcntl(line, F_SETFL, flags);
+    return total;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(BareBoard)
 
 // The identity query on real device nodes: the board simulator behind a
 // pseudo-terminal, found by enumeration and asked for its name.
@@ -36,6 +149,7 @@ private slots:
                                                        << QByteArray("VELVANE SIM-1");
         QTest::newRow("reply after a second") << QStringList{"--reply-delay", "1500"} << QByteArray();
         QTest::newRow("silent") << QStringList{"--silent"} << QByteArray();
+        // A full buffer does not end the exchange early.
         QTest::newRow("no NUL") << QStringList{"--no-nul"} << repeated;
     }
 
@@ -53,54 +167,60 @@ private slots:
         QCOMPARE(QString::fromStdString(paths.front()), board.linkPath());
 
         const QStringList before = openDescriptors();
-        const std::string name = targets.queryTargetName(paths.front());
+        qint64 elapsedMs = 0;
+        const std::string name = timedQuery(targets, paths.front(), elapsedMs);
         QCOMPARE(openDescriptors(), before);
         QCOMPARE(QByteArray::fromStdString(name), expected);
+        QVERIFY2(elapsedMs >= kBothPausesMs, qPrintable(QString::number(elapsedMs)));
     }
 
-    // A board whose reply comes in two pieces, the second during the last
-    // pause: what the query wrote, and the whole name, on a bare
-    // pseudo-terminal.
-    void replyInPieces()
+    // Boards on a bare pseudo-terminal: what the query wrote, the name it
+    // took, and that both pauses passed whatever the line did.
+    void barePty_data()
     {
+        QTest::addColumn<BareBoard>("board");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("reply in pieces") << BareBoard::ReplyInPieces << QByteArray("PIECE BOARD");
+        QTest::newRow("full reply, then hang-up") << BareBoard::FullReplyThenHangUp << QByteArray("HUNG UP");
+        QTest::newRow("hang-up after the query") << BareBoard::HangUpAfterQuery << QByteArray();
+        QTest::newRow("end of file") << BareBoard::EndOfFile << QByteArray();
+        QTest::newRow("full line") << BareBoard::FullLine << QByteArray("SLOW LINE");
+    }
+
+    void barePty()
+    {
+        QFETCH(BareBoard, board);
+        QFETCH(QByteArray, expected);
+
         const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(master >= 0);
         QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
-        const QString slave = QString::fromLocal8Bit(ptsname(master));
+        const std::string slave = ptsname(master);
         termios raw;
-        const int line = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int line = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(line >= 0 && tcgetattr(line, &raw) == 0);
         cfmakeraw(&raw);
+        if (board == BareBoard::EndOfFile)
+            raw.c_lflag |= ICANON;
         QVERIFY(tcsetattr(line, TCSANOW, &raw) == 0);
+        const qsizetype filled = board == BareBoard::FullLine ? fillLine(line) : 0;
+        QVERIFY(board != BareBoard::FullLine || filled > 0);
 
-        QByteArray query(16, 0);
-        std::thread board([&] {
-            qsizetype got = 0;
-            while (got < query.size()) {
-                // A query that never comes must not hang the test.
-                pollfd readable{master, POLLIN, 0};
-                if (::poll(&readable, 1, 3000) <= 0)
-                    return;
-                const ssize_t n = ::read(master, query.data() + got, size_t(query.size() - got));
-                if (n <= 0)
-                    return;
-                got += n;
-            }
-            QByteArray reply(276, 0);
-            reply.replace(16, 11, "PIECE BOARD");
-            ::usleep(600 * 1000);
-            (void)!::write(master, reply.constData(), 20);
-            ::usleep(200 * 1000);
-            (void)!::write(master, reply.constData() + 20, 256);
-        });
+        QByteArray received;
+        std::thread boardThread(playBoard, board, master, std::ref(received));
         CLinuxTargetAccess targets({});
-        const std::string name = targets.queryTargetName(slave.toStdString());
-        board.join();
+        qint64 elapsedMs = 0;
+        const std::string name = timedQuery(targets, slave, elapsedMs);
+        boardThread.join();
+        if (!hangsUp(board))
+            ::close(master);
         ::close(line);
-        ::close(master);
 
-        QCOMPARE(query.toHex(' '), QByteArray("53 51 00 00 ff ff ff ff 00 00 00 00 00 00 00 00"));
-        QCOMPARE(name, std::string("PIECE BOARD"));
+        QCOMPARE(received.size(), filled + kQuery.size());
+        QCOMPARE(received.right(kQuery.size()).toHex(' '), kQuery.toHex(' '));
+        QCOMPARE(QByteArray::fromStdString(name), expected);
+        QVERIFY2(elapsedMs >= kBothPausesMs, qPrintable(QString::number(elapsedMs)));
     }
 
     // A path that is no board's node gets no answer, is never written to

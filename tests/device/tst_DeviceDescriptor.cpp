@@ -15,8 +15,8 @@ private slots:
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<int>("port");
 
-        const QByteArray longest(259, 'n');
-        const QByteArray tooLong(260, 'n');
+        const QByteArray longest(260, 'n');
+        const QByteArray tooLong(261, 'n');
         const QByteArray longestPath = '/' + QByteArray(258, 'p');
         const QByteArray tooLongPath = '/' + QByteArray(259, 'p');
 
@@ -33,11 +33,11 @@ private slots:
         accept("name with parentheses", "X (rev 2) (/dev/b : 0)", "X (rev 2)", "/dev/b", 0);
         accept("name with colon", "A:B (/dev/b : 0)", "A:B", "/dev/b", 0);
         accept("path with colons", "P1 (/dev/by-path/pci-0000:00:14.0 : 0)", "P1", "/dev/by-path/pci-0000:00:14.0", 0);
-        accept("path starting with parenthesis", "P1 ((x : 0)", "P1", "(x", 0);
+        accept("path with blanks", "P1 (/tmp/rt space/parvel/board0 : 0)", "P1", "/tmp/rt space/parvel/board0", 0);
         accept("no closing parenthesis", "P1 (/dev/b : 0", "P1", "/dev/b", 0);
         accept("other port", "P1 (/dev/b : 7)", "P1", "/dev/b", 7);
         accept("signed port", "P1 (/dev/b : -3)", "P1", "/dev/b", -3);
-        accept("loose blanks", "  P1\t(  /dev/b   :+5 )", "P1", "/dev/b", 5);
+        accept("loose blanks", "  P1\t(  /dev/b   :+5 )", "  P1", "/dev/b", 5);
         accept("longest fields", QByteArray(longest + " (" + longestPath + " : 0)"), longest, longestPath, 0);
 
         reject("empty", "");
@@ -48,6 +48,10 @@ private slots:
         reject("port out of range", "P1 (/dev/b : 99999999999)");
         reject("no opening parenthesis", "P1 /dev/b : 0)");
         reject("no name", "(/dev/b : 0)");
+        reject("empty name", " (/dev/b : 0)");
+        // The path is never taken relative to the working directory.
+        reject("relative path", "x (y : 0)");
+        reject("relative path after a parenthesis", "P1 ((x : 0)");
         reject("no path", "P1 ( : 0)");
         reject("trailing text", "P1 (/dev/b : 0) more");
         reject("name too long", QByteArray(tooLong + " (/dev/b : 0)"));
@@ -75,24 +79,50 @@ private slots:
         }
     }
 
-    // Whatever name a board reports, the descriptor formed from it reads
-    // back to the same path and port 0.
+    // Whatever name a board reports, the descriptor formed from it and a
+    // path reads back to exactly that name and path, and port 0, precisely
+    // when the path is describable.
     void formedDescriptorParsesBack_data()
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<QByteArray>("formed");
+        QTest::addColumn<bool>("describable");
+
+        const QByteArray fullField(260, 'N');
+        const QByteArray longestPath = '/' + QByteArray(258, 'p');
 
         QTest::newRow("simulated board") << QByteArray("VELVANE SIM-1") << QByteArray("/run/user/0/parvel/board0")
-                                         << QByteArray("VELVANE SIM-1 (/run/user/0/parvel/board0 : 0)");
+                                         << QByteArray("VELVANE SIM-1 (/run/user/0/parvel/board0 : 0)") << true;
         QTest::newRow("open parenthesis") << QByteArray("A (") << QByteArray("/dev/parvel/a")
-                                          << QByteArray("A ( (/dev/parvel/a : 0)");
+                                          << QByteArray("A ( (/dev/parvel/a : 0)") << true;
         QTest::newRow("close parenthesis") << QByteArray("A )") << QByteArray("/dev/parvel/a")
-                                           << QByteArray("A ) (/dev/parvel/a : 0)");
+                                           << QByteArray("A ) (/dev/parvel/a : 0)") << true;
         QTest::newRow("a whole descriptor") << QByteArray("Q (/dev/x : 9)") << QByteArray("/dev/parvel/a")
-                                            << QByteArray("Q (/dev/x : 9) (/dev/parvel/a : 0)");
+                                            << QByteArray("Q (/dev/x : 9) (/dev/parvel/a : 0)") << true;
         QTest::newRow("blanks around") << QByteArray(" A  B ") << QByteArray("/dev/parvel/a")
-                                       << QByteArray(" A  B  (/dev/parvel/a : 0)");
+                                       << QByteArray(" A  B  (/dev/parvel/a : 0)") << true;
+        QTest::newRow("blanks only") << QByteArray("   ") << QByteArray("/dev/parvel/a")
+                                     << QByteArray("    (/dev/parvel/a : 0)") << true;
+        QTest::newRow("whole name field") << fullField << longestPath
+                                          << QByteArray(fullField + " (" + longestPath + " : 0)") << true;
+        QTest::newRow("path with blanks") << QByteArray("P1") << QByteArray("/tmp/rt space/parvel/b 0")
+                                          << QByteArray("P1 (/tmp/rt space/parvel/b 0 : 0)") << true;
+        QTest::newRow("path with an opening") << QByteArray("P1") << QByteArray("/dev/parvel/x (y")
+                                              << QByteArray("P1 (/dev/parvel/x (y : 0)") << true;
+        QTest::newRow("path with colons and parentheses")
+            << QByteArray("P1 (/a") << QByteArray("/dev/by-path/p:1 (2) : 3")
+            << QByteArray("P1 (/a (/dev/by-path/p:1 (2) : 3 : 0)") << true;
+
+        const auto undescribable = [](const char *tag, const QByteArray &path) {
+            QTest::newRow(tag) << QByteArray("P1") << path << QByteArray("P1 (" + path + " : 0)") << false;
+        };
+        undescribable("relative path", "dev/parvel/a");
+        undescribable("empty path", "");
+        undescribable("an opening inside", "/run/a (/parvel/b");
+        undescribable("an opening with blanks inside", "/run/a\t(  /b");
+        undescribable("ends in a blank", "/dev/parvel/a ");
+        undescribable("path too long", '/' + QByteArray(259, 'p'));
     }
 
     void formedDescriptorParsesBack()
@@ -100,16 +130,23 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, path);
         QFETCH(QByteArray, formed);
+        QFETCH(bool, describable);
 
+        QCOMPARE(isDescribablePath(path.toStdString()), describable);
         const std::string descriptor = formatDeviceDescriptor(name.toStdString(), path.toStdString());
         QCOMPARE(QByteArray::fromStdString(descriptor), formed);
         std::string parsedName;
         std::string parsedPath;
         int port = -1;
-        QVERIFY(parseDeviceDescriptor(descriptor, parsedName, parsedPath, port));
+        const bool parsed = parseDeviceDescriptor(descriptor, parsedName, parsedPath, port);
+        if (!describable) {
+            QVERIFY(!parsed || parsedName != name.toStdString() || parsedPath != path.toStdString());
+            return;
+        }
+        QVERIFY(parsed);
         QCOMPARE(QByteArray::fromStdString(parsedPath), path);
         QCOMPARE(port, 0);
-        QCOMPARE(QByteArray::fromStdString(parsedName), name.trimmed());
+        QCOMPARE(QByteArray::fromStdString(parsedName), name);
     }
 };
 

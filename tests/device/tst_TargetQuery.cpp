@@ -68,7 +68,8 @@ private slots:
         QCOMPARE(io.openHandles, 0);
     }
 
-    // One write of exactly the query, the two pauses, and the board closed.
+    // One write of exactly the query during the first pause, the second
+    // pause to collect the reply, and the board closed.
     // A board that cannot be opened gets nothing written and nothing
     // closed, but the exchange still takes its full second.
     void exchange_data()
@@ -78,8 +79,8 @@ private slots:
 
         QTest::newRow("board answers") << kBoard
                                        << QStringList{QString("open ") + kBoard,
-                                                      "write 53 51 00 00 FF FF FF FF 00 00 00 00 00 00 00 00",
-                                                      "pause 500", "collect 276 500", "close"};
+                                                      "write 500 53 51 00 00 FF FF FF FF 00 00 00 00 00 00 00 00",
+                                                      "collect 276 500", "close"};
         QTest::newRow("board cannot be opened")
             << "/dev/parvel/gone" << QStringList{"open /dev/parvel/gone", "pause 500", "pause 500"};
     }
