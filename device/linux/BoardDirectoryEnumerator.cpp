@@ -1,9 +1,12 @@
 #include "BoardDirectoryEnumerator.h"
 
 #include "DeviceDescriptor.h"
+#include "DeviceLog.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include <dirent.h>
@@ -35,8 +38,14 @@ std::vector<std::string> entryNames(const std::string &directory)
 bool isCharacterDevice(const std::string &path, dev_t &node)
 {
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0) {
+        logDeviceInfo("skipped " + path + ": " + std::strerror(errno));
         return false;
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        logDeviceInfo("skipped " + path + ": not a character device");
+        return false;
+    }
     node = info.st_rdev;
     return true;
 }
@@ -74,13 +83,20 @@ int CBoardDirectoryEnumerator::findTargets(std::list<std::string> &paths) const
             dev_t node;
             // A board on a path that its descriptor could not carry back
             // exactly could never be updated safely.
-            if (!isDescribablePath(path) || !isCharacterDevice(path, node))
+            if (!isDescribablePath(path)) {
+                logDeviceWarning("skipped " + path + ": the program could not name this path back exactly");
+                continue;
+            }
+            if (!isCharacterDevice(path, node))
                 continue;
             // Two links to one node are one board.
-            if (std::find(nodes.begin(), nodes.end(), node) != nodes.end())
+            if (std::find(nodes.begin(), nodes.end(), node) != nodes.end()) {
+                logDeviceInfo("skipped " + path + ": the same board as an earlier link");
                 continue;
+            }
             nodes.push_back(node);
             paths.push_back(path);
+            logDeviceInfo("board found: " + path);
             ++count;
         }
     }

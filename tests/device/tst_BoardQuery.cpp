@@ -1,4 +1,5 @@
 #include "BoardSimProcess.h"
+#include "DeviceLog.h"
 #include "LinuxTargetAccess.h"
 #include "TargetQuery.h"
 
@@ -9,6 +10,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -269,6 +272,46 @@ private slots:
 
         QVERIFY(whileHeld.empty());
         QCOMPARE(targets.queryTargetName(path), std::string("VELVANE SIM-1"));
+    }
+
+    // A node this user may not open is still "no projector" on the page, but
+    // the log says why and what to do. Root opens anything, so as root the
+    // query runs in a child that has become an ordinary user.
+    void permissionDenied()
+    {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0);
+        QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
+        const std::string node = ptsname(master);
+        QVERIFY(::chmod(node.c_str(), 0) == 0);
+
+        int logPipe[2];
+        QVERIFY(::pipe(logPipe) == 0);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(logPipe[0]);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                _exit(3);
+            setDeviceLogSink([&](DeviceLogLevel, const std::string &line) {
+                (void)!::write(logPipe[1], (line + "\n").data(), line.size() + 1);
+            });
+            CLinuxTargetAccess targets({});
+            _exit(targets.queryTargetName(node).empty() ? 0 : 1);
+        }
+        ::close(logPipe[1]);
+        QByteArray logged;
+        char chunk[512];
+        for (ssize_t n; (n = ::read(logPipe[0], chunk, sizeof chunk)) > 0;)
+            logged.append(chunk, n);
+        ::close(logPipe[0]);
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        ::close(master);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY2(logged.contains("permission denied on " + QByteArray::fromStdString(node)), logged.constData());
+        QVERIFY2(logged.contains("udev rule"), logged.constData());
     }
 };
 
