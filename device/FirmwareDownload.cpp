@@ -70,7 +70,8 @@ void buildPacket(uint8_t *packet, const uint8_t *image, std::size_t n, bool last
 }
 
 // Sends one packet and waits for its reply; false when either failed on
-// the line, so a stale reply is never taken for a new one.
+// the line, so a stale reply is never taken for a new one, and when the
+// answer is not one whole reply: shorter, or with bytes left over.
 bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply)
 {
     if (connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize), kSendMode,
@@ -79,7 +80,9 @@ bool exchangePacket(const Connection &connection, const uint8_t *packet, std::si
     uint32_t replyLength = kHeaderSize;
     uint8_t more = 0;
     uint8_t status = 0;
-    return connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more, &status) == 0;
+    if (connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more, &status) != 0)
+        return false;
+    return replyLength == kHeaderSize && more == 0;
 }
 
 int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet)
