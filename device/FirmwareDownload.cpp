@@ -85,7 +85,8 @@ std::string packetPlace(std::size_t number, std::size_t count)
 }
 
 // Sends one packet and waits for its reply; false when either failed on
-// the line, so a stale reply is never taken for a new one.
+// the line, so a stale reply is never taken for a new one, and when the
+// answer is not one whole reply: shorter, or with bytes left over.
 bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply,
                     const std::string &place)
 {
@@ -100,6 +101,11 @@ bool exchangePacket(const Connection &connection, const uint8_t *packet, std::si
     if (const int result = connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more,
                                                                 &status)) {
         logDeviceWarning("CommReceiveData failed with result " + std::to_string(result) + " at " + place);
+        return false;
+    }
+    if (replyLength != kHeaderSize || more != 0) {
+        logDeviceWarning("the board's answer to " + place + " is not one " + std::to_string(kHeaderSize)
+                         + "-byte reply");
         return false;
     }
     return true;

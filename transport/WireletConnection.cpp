@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,15 +20,15 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kMaxDiscardReads = 256;
 
-uint32_t readLittle32(const uint8_t *at)
+// Random, so that a late answer to another connection, of this process or
+// an earlier one, never carries this connection's id.
+uint32_t newConnectionId(uint32_t previous)
 {
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-void writeLittle32(uint8_t *at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = uint8_t(value >> (8 * i));
+    std::random_device source;
+    uint32_t id = 0;
+    while (id == 0 || id == previous)
+        id = uint32_t(source());
+    return id;
 }
 
 int millisecondsUntil(std::chrono::steady_clock::time_point until)
@@ -57,6 +59,13 @@ int WireletConnection::open(const char *path, int timeoutMs, std::unique_ptr<Wir
     const int fd = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return WIRELET_ERR_OPEN;
+    // A board is a character device; frames must never land in a file or a
+    // pipe that happens to sit where the board was.
+    struct stat node;
+    if (::fstat(fd, &node) != 0 || !S_ISCHR(node.st_mode)) {
+        ::close(fd);
+        return WIRELET_ERR_OPEN;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
@@ -103,27 +112,37 @@ int WireletConnection::connect(int mode, uint8_t options)
     if (mode != WIRELET_MODE_BLOCKS)
         return WIRELET_ERR_ARGUMENT;
     dropInput();
+    m_connection = newConnectionId(m_connection);
+    m_sequence = 0;
+    m_answerTaken = false;
 
     const Clock::time_point until = deadline();
     const uint8_t hello[WIRELET_HELLO_SIZE] = {WIRELET_WIRE_VERSION, uint8_t(mode), options, 0};
-    if (const int result = writeFrame(WIRELET_FRAME_HELLO, 0, hello, sizeof hello, until))
+    if (const int result = writeFrame(WIRELET_FRAME_HELLO, 0, hello, sizeof hello, 0, until))
         return result;
+    if (const int result = awaitHelloAck(until))
+        return result;
+    m_connected = true;
+    return WIRELET_OK;
+}
+
+// Only the answer to this connection's own HELLO counts.
+int WireletConnection::awaitHelloAck(Clock::time_point until)
+{
     for (;;) {
-        uint8_t type = 0;
-        std::size_t offset = 0, size = 0;
-        if (const int result = nextFrame(until, &type, &offset, &size))
+        WireletFrameReader::Frame frame;
+        if (const int result = nextFrame(until, &frame))
             return result;
-        if (type != WIRELET_FRAME_HELLO_ACK)
-            continue; // left over from before: not an answer to this hello
-        const uint8_t *ack = m_inbox.data() + offset;
-        if (size < WIRELET_HELLO_ACK_SIZE || ack[0] != WIRELET_WIRE_VERSION)
+        if (frame.header.type != WIRELET_FRAME_HELLO_ACK || frame.header.connection != m_connection)
+            continue;
+        const uint8_t *ack = frame.payload;
+        if (frame.header.length < WIRELET_HELLO_ACK_SIZE || ack[0] != WIRELET_WIRE_VERSION)
             return WIRELET_ERR_PROTOCOL;
         const uint32_t maxPacket = readLittle32(ack + WIRELET_ACK_MAX_PACKET_OFFSET);
         if (maxPacket > uint32_t(INT32_MAX))
             return WIRELET_ERR_PROTOCOL;
         m_maxPacket = int32_t(maxPacket);
         m_littleEndian = ack[WIRELET_ACK_ORDER_OFFSET] != 0 ? 1 : 0;
-        m_connected = true;
         return WIRELET_OK;
     }
 }
@@ -151,36 +170,53 @@ int WireletConnection::send(const void *data, uint32_t length, int mode, int fla
         return result;
     if (!data || length == 0 || mode != WIRELET_MODE_BLOCKS)
         return WIRELET_ERR_ARGUMENT;
-    if (length > uint32_t(m_maxPacket))
+    if (length > uint32_t(m_maxPacket) || length > WIRELET_MAX_FRAME_PAYLOAD)
         return WIRELET_ERR_TOO_LARGE;
-    return writeFrame(WIRELET_FRAME_DATA, uint8_t(flags), data, length, deadline());
+    // From here on only an answer to this packet counts, even when the
+    // write fails half-way.
+    m_sequence = m_sequence == UINT32_MAX ? 1 : m_sequence + 1;
+    m_answerTaken = false;
+    m_answer.clear();
+    m_answerStart = 0;
+    return writeFrame(WIRELET_FRAME_DATA, uint8_t(flags), data, length, m_sequence, deadline());
 }
 
-int WireletConnection::receive(void *buffer, uint32_t length, bool *more)
+int WireletConnection::receive(void *buffer, uint32_t *length, bool *more)
 {
     if (const int result = checkConnected())
         return result;
-    if (!buffer)
+    if (!buffer || *length == 0)
         return WIRELET_ERR_ARGUMENT;
-    const Clock::time_point until = deadline();
-    while (pendingSize() < length) {
-        uint8_t type = 0;
-        std::size_t offset = 0, size = 0;
-        if (const int result = nextFrame(until, &type, &offset, &size))
+    if (answerLeft() == 0) {
+        if (const int result = awaitAnswer(deadline()))
             return result;
-        if (type == WIRELET_FRAME_DATA)
-            m_pending.insert(m_pending.end(), m_inbox.begin() + std::ptrdiff_t(offset),
-                             m_inbox.begin() + std::ptrdiff_t(offset + size));
     }
-    if (length > 0)
-        std::memcpy(buffer, m_pending.data() + m_pendingStart, length);
-    m_pendingStart += length;
-    if (m_pendingStart == m_pending.size()) {
-        m_pending.clear();
-        m_pendingStart = 0;
-    }
-    *more = pendingSize() > 0;
+    const std::size_t n = std::min<std::size_t>(*length, answerLeft());
+    if (n > 0)
+        std::memcpy(buffer, m_answer.data() + m_answerStart, n);
+    m_answerStart += n;
+    *length = uint32_t(n);
+    *more = answerLeft() > 0;
     return WIRELET_OK;
+}
+
+// The board's one answer to the packet sent last. Nothing else is taken:
+// not an answer to an earlier packet or connection, nor a second answer.
+int WireletConnection::awaitAnswer(Clock::time_point until)
+{
+    for (;;) {
+        WireletFrameReader::Frame frame;
+        if (const int result = nextFrame(until, &frame))
+            return result;
+        const WireletFrameHeader &header = frame.header;
+        if (m_answerTaken || m_sequence == 0 || header.type != WIRELET_FRAME_DATA
+            || header.connection != m_connection || header.sequence != m_sequence)
+            continue;
+        m_answerTaken = true;
+        m_answer.assign(frame.payload, frame.payload + header.length);
+        m_answerStart = 0;
+        return WIRELET_OK;
+    }
 }
 
 int WireletConnection::disconnect()
@@ -188,7 +224,7 @@ int WireletConnection::disconnect()
     if (const int result = checkConnected())
         return result;
     m_connected = false;
-    return writeFrame(WIRELET_FRAME_BYE, 0, nullptr, 0, deadline());
+    return writeFrame(WIRELET_FRAME_BYE, 0, nullptr, 0, 0, deadline());
 }
 
 int WireletConnection::close()
@@ -202,11 +238,17 @@ int WireletConnection::close()
     return WIRELET_OK;
 }
 
-int WireletConnection::writeFrame(uint8_t type, uint8_t flags, const void *payload, std::size_t size,
+int WireletConnection::writeFrame(uint8_t type, uint8_t flags, const void *payload, uint32_t size, uint32_t sequence,
                                   Clock::time_point until)
 {
-    uint8_t header[WIRELET_FRAME_HEADER_SIZE] = {WIRELET_FRAME_MAGIC0, WIRELET_FRAME_MAGIC1, type, flags};
-    writeLittle32(header + WIRELET_FRAME_LENGTH_OFFSET, uint32_t(size));
+    uint8_t header[WIRELET_FRAME_HEADER_SIZE];
+    WireletFrameHeader fields;
+    fields.type = type;
+    fields.flags = flags;
+    fields.length = size;
+    fields.connection = m_connection;
+    fields.sequence = sequence;
+    encodeFrameHeader(fields, payload, header);
     // Header and payload go out together, without copying the payload.
     iovec parts[2] = {{header, sizeof header}, {const_cast<void *>(payload), size}};
     int first = 0;
@@ -252,18 +294,15 @@ int WireletConnection::waitFor(short events, Clock::time_point until) const
     }
 }
 
+// One read of at most kReadChunk bytes into the frame reader, waiting for
+// them until `until`.
 int WireletConnection::readMore(Clock::time_point until)
 {
-    // Move what is still unread to the front before the buffer grows.
-    if (m_inboxStart > 0) {
-        m_inbox.erase(m_inbox.begin(), m_inbox.begin() + std::ptrdiff_t(m_inboxStart));
-        m_inboxStart = 0;
-    }
     for (;;) {
         uint8_t chunk[kReadChunk];
         const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
         if (n > 0) {
-            m_inbox.insert(m_inbox.end(), chunk, chunk + n);
+            m_reader.append(chunk, std::size_t(n));
             return WIRELET_OK;
         }
         if (n == 0 || errno == EIO)
@@ -277,34 +316,15 @@ int WireletConnection::readMore(Clock::time_point until)
     }
 }
 
-int WireletConnection::nextFrame(Clock::time_point until, uint8_t *type, std::size_t *payloadOffset,
-                                 std::size_t *payloadSize)
+// The next intact frame. A node that always has bytes to read never waits,
+// so the deadline is checked before every read, not only in the wait.
+int WireletConnection::nextFrame(Clock::time_point until, WireletFrameReader::Frame *frame)
 {
     for (;;) {
-        const uint8_t *front = m_inbox.data() + m_inboxStart;
-        const std::size_t available = m_inbox.size() - m_inboxStart;
-        if (available >= 1 && front[0] != WIRELET_FRAME_MAGIC0) {
-            ++m_inboxStart; // not the start of a frame
-            continue;
-        }
-        if (available >= 2 && front[1] != WIRELET_FRAME_MAGIC1) {
-            ++m_inboxStart;
-            continue;
-        }
-        if (available >= WIRELET_FRAME_HEADER_SIZE) {
-            const uint32_t size = readLittle32(front + WIRELET_FRAME_LENGTH_OFFSET);
-            if (size > WIRELET_MAX_FRAME_PAYLOAD) {
-                ++m_inboxStart; // a length no frame has: this was no header
-                continue;
-            }
-            if (available >= WIRELET_FRAME_HEADER_SIZE + std::size_t(size)) {
-                *type = front[WIRELET_FRAME_TYPE_OFFSET];
-                *payloadOffset = m_inboxStart + WIRELET_FRAME_HEADER_SIZE;
-                *payloadSize = size;
-                m_inboxStart += WIRELET_FRAME_HEADER_SIZE + size;
-                return WIRELET_OK;
-            }
-        }
+        if (m_reader.next(frame))
+            return WIRELET_OK;
+        if (Clock::now() >= until)
+            return WIRELET_ERR_TIMEOUT;
         if (const int result = readMore(until))
             return result;
     }
@@ -313,10 +333,9 @@ int WireletConnection::nextFrame(Clock::time_point until, uint8_t *type, std::si
 void WireletConnection::dropInput()
 {
     ::tcflush(m_fd, TCIFLUSH); // fails harmlessly on a node that is no terminal
-    m_inbox.clear();
-    m_inboxStart = 0;
-    m_pending.clear();
-    m_pendingStart = 0;
+    m_reader.clear();
+    m_answer.clear();
+    m_answerStart = 0;
     // A node that is no terminal has no flush: read away what is waiting,
     // but do not chase a board that never stops talking.
     for (int reads = 0; reads < kMaxDiscardReads; ++reads) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WireletFrameReader.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -8,8 +10,8 @@
 #include <vector>
 
 // One open board node and the conversation on it: the frames of the wire,
-// the handshake and the byte stream of the board's answers. Every call
-// returns a WireletResult code. Callers serialise calls through mutex().
+// the handshake and the board's answers, one per packet. Every call returns
+// a WireletResult code. Callers serialise calls through mutex().
 class WireletConnection
 {
 public:
@@ -24,7 +26,9 @@ public:
     int connect(int mode, uint8_t options);
     int option(int option, int32_t *value) const;
     int send(const void *data, uint32_t length, int mode, int flags);
-    int receive(void *buffer, uint32_t length, bool *more);
+    // Hands out at most *length bytes of the current answer; *length becomes
+    // the number handed out.
+    int receive(void *buffer, uint32_t *length, bool *more);
     int disconnect();
     // Disconnects if needed and releases the node; later calls see a closed
     // handle.
@@ -37,12 +41,15 @@ private:
     Clock::time_point deadline() const;
     int checkOpen() const;
     int checkConnected() const;
-    int writeFrame(uint8_t type, uint8_t flags, const void *payload, std::size_t size, Clock::time_point until);
+    int writeFrame(uint8_t type, uint8_t flags, const void *payload, uint32_t size, uint32_t sequence,
+                   Clock::time_point until);
     int waitFor(short events, Clock::time_point until) const;
     int readMore(Clock::time_point until);
-    int nextFrame(Clock::time_point until, uint8_t *type, std::size_t *payloadOffset, std::size_t *payloadSize);
+    int nextFrame(Clock::time_point until, WireletFrameReader::Frame *frame);
+    int awaitHelloAck(Clock::time_point until);
+    int awaitAnswer(Clock::time_point until);
     void dropInput();
-    std::size_t pendingSize() const { return m_pending.size() - m_pendingStart; }
+    std::size_t answerLeft() const { return m_answer.size() - m_answerStart; }
 
     std::mutex m_mutex;
     int m_fd;
@@ -50,10 +57,11 @@ private:
     bool m_connected = false;
     int32_t m_maxPacket = 0;
     int32_t m_littleEndian = 1;
-    // Raw bytes read from the node, not yet taken apart into frames.
-    std::vector<uint8_t> m_inbox;
-    std::size_t m_inboxStart = 0;
-    // Payload bytes of the board's data frames, not yet handed out.
-    std::vector<uint8_t> m_pending;
-    std::size_t m_pendingStart = 0;
+    uint32_t m_connection = 0; // this connection's id, in every frame of it
+    uint32_t m_sequence = 0;   // the number of the DATA frame sent last
+    bool m_answerTaken = false; // its answer arrived (it may still be handed out)
+    WireletFrameReader m_reader;
+    // The current answer's payload and how much of it was handed out.
+    std::vector<uint8_t> m_answer;
+    std::size_t m_answerStart = 0;
 };

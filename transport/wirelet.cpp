@@ -55,7 +55,7 @@ WIRELET_API int CommReceiveData(uint32_t handle, void *buffer, uint32_t *length,
     if (!length)
         return WIRELET_ERR_ARGUMENT;
     bool waiting = false;
-    const int result = withConnection(handle, [&](WireletConnection &c) { return c.receive(buffer, *length, &waiting); });
+    const int result = withConnection(handle, [&](WireletConnection &c) { return c.receive(buffer, length, &waiting); });
     if (result != WIRELET_OK)
         *length = 0;
     if (more)

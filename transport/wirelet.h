@@ -7,20 +7,46 @@
  *
  * The wire
  * --------
- * Everything the library sends or receives travels in frames. A frame is an
- * 8-byte header followed by `length` payload bytes; the header's multi-byte
- * field is little-endian whatever the byte order the board states for the
+ * Everything the library sends or receives travels in frames. A frame is a
+ * 24-byte header followed by `length` payload bytes; the header's multi-byte
+ * fields are little-endian whatever the byte order the board states for the
  * packets it carries:
  *
- *   offset 0  1 byte   'W' (WIRELET_FRAME_MAGIC0)
- *   offset 1  1 byte   'L' (WIRELET_FRAME_MAGIC1)
- *   offset 2  1 byte   frame type (WIRELET_FRAME_*)
- *   offset 3  1 byte   flags: the `flags` argument of CommSendData, 0 otherwise
- *   offset 4  4 bytes  payload length, little-endian
+ *   offset 0   1 byte   'W' (WIRELET_FRAME_MAGIC0)
+ *   offset 1   1 byte   'L' (WIRELET_FRAME_MAGIC1)
+ *   offset 2   1 byte   frame type (WIRELET_FRAME_*)
+ *   offset 3   1 byte   flags: the `flags` argument of CommSendData, 0 otherwise
+ *   offset 4   4 bytes  payload length, at most WIRELET_MAX_FRAME_PAYLOAD
+ *   offset 8   4 bytes  connection id
+ *   offset 12  4 bytes  sequence number
+ *   offset 16  4 bytes  frame check: CRC-32 of bytes 0 to 15 followed by the payload
+ *   offset 20  4 bytes  header check: CRC-32 of bytes 0 to 19
+ *
+ * CRC-32 is the common one (reflected polynomial WIRELET_CRC32_POLYNOMIAL,
+ * initial value and final exclusive-or 0xFFFFFFFF; "123456789" gives
+ * 0xCBF43926).
+ *
+ * Connections and sequence numbers: CommConnect picks a new nonzero random
+ * connection id and sends it in every frame of that connection; the board
+ * puts the id of the HELLO it answers in every frame it sends back. The host
+ * numbers its DATA frames 1, 2, ... within a connection (HELLO, HELLO_ACK and
+ * BYE carry 0), and the board's answer to a DATA frame carries that frame's
+ * number. The host takes exactly one answer per DATA frame: the first one to
+ * the frame it sent last. Answers to an earlier connection or packet, second
+ * answers, and a HELLO_ACK for another HELLO are dropped.
+ *
+ * Finding frames: a receiver looks for the magic. A header counts only when
+ * its header check matches and its length is within the limit; a frame
+ * counts only when its frame check matches too. Otherwise the receiver moves
+ * on by one byte and looks for the magic again. A frame whose payload has not
+ * all arrived is given up as cut off (its sender timed out in the middle of
+ * it) as soon as a valid header begins within what did arrive of it; the
+ * receiver goes on from that header. The board treats the identity query
+ * (below) as such a beginning too.
  *
  * The magic keeps frames apart from the 16-byte identity query that the
- * program writes to the same node outside any connection (it starts with
- * 'S' 'Q'); bytes that do not start a frame are skipped by both ends.
+ * program writes to the same node outside any connection (53 51 00 00 FF FF
+ * FF FF and eight zeros); bytes that start neither are skipped by both ends.
  *
  * Handshake (CommConnect):
  *   host  -> board  HELLO, 4-byte payload: version (WIRELET_WIRE_VERSION),
@@ -30,15 +56,14 @@
  *                   (nonzero: little-endian, 0: big-endian), 0, 0, largest
  *                   packet size in bytes, little-endian uint32
  * Data: each CommSendData is one DATA frame whose payload is the caller's
- * bytes. The board's answers come back as DATA frames; CommReceiveData hands
- * out their payload bytes as one stream, exactly as many as asked for.
- * CommDisconnect (and CommClose on a connected handle) sends BYE, no payload,
- * which the board does not answer.
+ * bytes. The board answers each with one DATA frame, which CommReceiveData
+ * hands out as one message. CommDisconnect (and CommClose on a connected
+ * handle) sends BYE, no payload, which the board does not answer.
  *
  * Every blocking call is bounded by the timeout given to CommOpen; it covers
- * the whole call, not each read or write. Every call returns WIRELET_OK (0) or
- * one of the nonzero codes of WireletResult. An unknown or closed handle is
- * WIRELET_ERR_HANDLE. */
+ * the whole call, not each read or write, also on a node that never stops
+ * delivering bytes. Every call returns WIRELET_OK (0) or one of the nonzero
+ * codes of WireletResult. An unknown or closed handle is WIRELET_ERR_HANDLE. */
 
 #include <stdint.h>
 
@@ -49,10 +74,15 @@ extern "C" {
 /* Frame header. */
 #define WIRELET_FRAME_MAGIC0 0x57 /* 'W' */
 #define WIRELET_FRAME_MAGIC1 0x4C /* 'L' */
-#define WIRELET_FRAME_HEADER_SIZE 8
+#define WIRELET_FRAME_HEADER_SIZE 24
 #define WIRELET_FRAME_TYPE_OFFSET 2
 #define WIRELET_FRAME_FLAGS_OFFSET 3
 #define WIRELET_FRAME_LENGTH_OFFSET 4
+#define WIRELET_FRAME_CONNECTION_OFFSET 8
+#define WIRELET_FRAME_SEQUENCE_OFFSET 12
+#define WIRELET_FRAME_CHECK_OFFSET 16
+#define WIRELET_FRAME_HEADER_CHECK_OFFSET 20
+#define WIRELET_CRC32_POLYNOMIAL 0xEDB88320u
 /* Largest payload either end accepts in one frame. */
 #define WIRELET_MAX_FRAME_PAYLOAD (64u * 1024u * 1024u)
 
@@ -63,7 +93,7 @@ extern "C" {
 #define WIRELET_FRAME_BYE 0x04
 
 /* Handshake payloads. */
-#define WIRELET_WIRE_VERSION 1
+#define WIRELET_WIRE_VERSION 2
 #define WIRELET_HELLO_SIZE 4
 #define WIRELET_HELLO_ACK_SIZE 8
 #define WIRELET_ACK_ORDER_OFFSET 1
@@ -83,7 +113,7 @@ typedef enum WireletResult {
     WIRELET_OK = 0,
     WIRELET_ERR_ARGUMENT = 1,  /* null pointer, zero length or unknown mode */
     WIRELET_ERR_PORT = 2,      /* a port other than 0 */
-    WIRELET_ERR_OPEN = 3,      /* the node cannot be opened */
+    WIRELET_ERR_OPEN = 3,      /* the node cannot be opened or is no character device */
     WIRELET_ERR_BUSY = 4,      /* another process holds the node */
     WIRELET_ERR_HANDLE = 5,    /* unknown or closed handle */
     WIRELET_ERR_STATE = 6,     /* not connected, or already connected */
@@ -92,12 +122,13 @@ typedef enum WireletResult {
     WIRELET_ERR_IO = 9,        /* any other failure of the node */
     WIRELET_ERR_PROTOCOL = 10, /* the board's answer breaks the wire rules */
     WIRELET_ERR_OPTION = 11,   /* unknown option */
-    WIRELET_ERR_TOO_LARGE = 12 /* more bytes than the board's largest packet */
+    WIRELET_ERR_TOO_LARGE = 12 /* more bytes than the board's largest packet or a frame holds */
 } WireletResult;
 
-/* Opens the board's node at `path`; `port` must be 0. Takes an exclusive
- * lock on the node, so a board in use by another process is refused
- * (WIRELET_ERR_BUSY). Writes a new nonzero handle. `flags` is reserved (0);
+/* Opens the board's node at `path`, which must be a character device (a
+ * file, FIFO or directory is WIRELET_ERR_OPEN); `port` must be 0. Takes an
+ * exclusive lock on the node, so a board in use by another process is
+ * refused (WIRELET_ERR_BUSY). Writes a new nonzero handle. `flags` is reserved (0);
  * `timeoutMs` bounds every later blocking call on the handle. */
 int CommOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs);
 /* Handshake; `mode` must be WIRELET_MODE_BLOCKS; `options` (may be null:
@@ -106,12 +137,18 @@ int CommConnect(uint32_t handle, int mode, uint8_t *options, int reserved1, int 
 /* Reports what the board stated in the handshake; only when connected. */
 int CommGetOption(uint32_t handle, int option, int32_t *value);
 /* Sends `length` bytes as one block; all or nothing. `mode` must be
- * WIRELET_MODE_BLOCKS; `flags` travels in the frame header. */
+ * WIRELET_MODE_BLOCKS; `flags` travels in the frame header. More than the
+ * board's largest packet or WIRELET_MAX_FRAME_PAYLOAD is WIRELET_ERR_TOO_LARGE,
+ * with nothing written. */
 int CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags);
-/* Reads exactly *length bytes of what the board sent. On success *length
- * is unchanged and *more is nonzero when further received bytes are already
- * waiting; on failure *length is 0 and nothing was taken from the stream.
- * *status is 0 on success, else the result code. */
+/* Takes the board's answer to the packet sent last, one DATA frame, never
+ * bytes of two answers. Waits for it when none of it was handed out yet.
+ * Writes at most *length bytes of it, in order, and sets *length to the
+ * number written; *more is nonzero while bytes of the same answer remain for
+ * the next call. Once an answer was handed out whole, a further call waits
+ * for an answer to a new packet, so it times out. On failure *length is 0
+ * and nothing was taken from the answer. *status is 0 on success, else the
+ * result code. A *length of 0 is WIRELET_ERR_ARGUMENT. */
 int CommReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status);
 /* Ends the connection (the handle stays open and can connect again). */
 int CommDisconnect(uint32_t handle);

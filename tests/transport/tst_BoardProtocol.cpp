@@ -39,6 +39,12 @@ Bytes withByte(Bytes bytes, std::size_t offset, uint8_t value)
     return bytes;
 }
 
+Bytes joined(Bytes front, const Bytes &back)
+{
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
+}
+
 QByteArray hex(const uint8_t *bytes, std::size_t size)
 {
     return QByteArray(reinterpret_cast<const char *>(bytes), int(size)).toHex(' ');
@@ -98,18 +104,28 @@ private slots:
         const Bytes query{0x53, 0x51, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
         Bytes command = withByte(withByte(query, 1, 'T'), 11, 3);
         command.insert(command.end(), {'a', 'b', 0});
-        const auto hello = frame(WIRELET_FRAME_HELLO, Bytes{1, 66, 1, 0}.data(), 4);
-        Bytes tooLong = frame(WIRELET_FRAME_DATA, nullptr, 0);
+        const Bytes hello = frame(WIRELET_FRAME_HELLO, 0x1234, 0, Bytes{2, 66, 1, 0}.data(), 4);
+        // A header whose own check holds but whose length no frame may have.
+        Bytes tooLong = frame(WIRELET_FRAME_DATA, 0x1234, 1, nullptr, 0);
         tooLong[7] = 0x7F;
+        writeU32(tooLong.data() + WIRELET_FRAME_HEADER_CHECK_OFFSET, crc32(tooLong.data(), WIRELET_FRAME_HEADER_CHECK_OFFSET),
+                 ByteOrder::Little);
+        // The first 40 bytes of a 100-byte packet's frame.
+        const Bytes packetFrame = frame(WIRELET_FRAME_DATA, 0x1234, 1, Bytes(100, 0x57).data(), 100);
+        const Bytes cutFrame(packetFrame.begin(), packetFrame.begin() + 40);
 
         QTest::newRow("identity query") << query << InputKind::Query << 16;
         QTest::newRow("query, more bytes behind") << withTail(query, 0x57) << InputKind::Query << 16;
         QTest::newRow("query, 15 bytes") << Bytes(query.begin(), query.end() - 1) << InputKind::NeedMore << 0;
-        QTest::newRow("other command with payload") << command << InputKind::Command << 19;
-        QTest::newRow("lower-case class command") << withByte(withByte(query, 0, 's'), 1, 'n') << InputKind::Command << 16;
+        QTest::newRow("other command with payload") << command << InputKind::Garbage << 1;
         QTest::newRow("'S' with an impossible length") << withByte(query, 8, 1) << InputKind::Garbage << 1;
-        QTest::newRow("hello frame") << hello << InputKind::Frame << 12;
-        QTest::newRow("frame cut short") << Bytes(hello.begin(), hello.end() - 1) << InputKind::NeedMore << 0;
+        QTest::newRow("stray 'S' before a frame") << joined({0x53}, hello) << InputKind::Garbage << 1;
+        QTest::newRow("hello frame") << hello << InputKind::Frame << 28;
+        QTest::newRow("frame still arriving") << Bytes(hello.begin(), hello.end() - 1) << InputKind::NeedMore << 0;
+        QTest::newRow("frame check broken") << withByte(hello, 26, 67) << InputKind::Garbage << 1;
+        QTest::newRow("header check broken") << withByte(hello, 9, 0x13) << InputKind::Garbage << 1;
+        QTest::newRow("frame cut off by a new frame") << joined(cutFrame, hello) << InputKind::CutOff << 40;
+        QTest::newRow("frame cut off by the query") << joined(cutFrame, query) << InputKind::CutOff << 40;
         QTest::newRow("lone frame magic") << Bytes{0x57} << InputKind::NeedMore << 0;
         QTest::newRow("magic broken") << Bytes{0x57, 0x57, 0x4C} << InputKind::Garbage << 1;
         QTest::newRow("frame longer than allowed") << tooLong << InputKind::Garbage << 1;

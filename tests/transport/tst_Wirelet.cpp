@@ -5,12 +5,15 @@
 
 #include <wirelet.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QtTest>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -71,6 +74,30 @@ Transfer sendImage(uint32_t handle, const Bytes &image, ByteOrder order, uint32_
             return transfer;
     }
     return transfer;
+}
+
+// The identity query, written to the board's node outside any connection.
+bool writeIdentityQuery(int fd)
+{
+    return ::write(fd, board::kIdentityQuery.data(), board::kIdentityQuery.size()) == ssize_t(board::kIdentityQuery.size());
+}
+
+// The 276-byte reply, or what came of it within `timeoutMs`.
+QByteArray readIdentityReply(int fd, int timeoutMs)
+{
+    QByteArray reply;
+    QDeadlineTimer deadline(timeoutMs);
+    while (reply.size() < int(board::kIdentityReplySize) && !deadline.hasExpired()) {
+        pollfd node{fd, POLLIN, 0};
+        if (::poll(&node, 1, int(deadline.remainingTime())) <= 0)
+            continue;
+        char chunk[board::kIdentityReplySize];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk - std::size_t(reply.size()));
+        if (n <= 0)
+            break;
+        reply.append(chunk, int(n));
+    }
+    return reply;
 }
 
 // Opens and connects; fails the calling test otherwise.
@@ -243,6 +270,8 @@ private slots:
         QTest::newRow("held by another open and lock") << "flock" << int(WIRELET_ERR_BUSY);
         QTest::newRow("held by another handle") << "handle" << int(WIRELET_ERR_BUSY);
         QTest::newRow("no timeout") << "timeout" << int(WIRELET_ERR_ARGUMENT);
+        QTest::newRow("regular file where the board was") << "file" << int(WIRELET_ERR_OPEN);
+        QTest::newRow("FIFO where the board was") << "fifo" << int(WIRELET_ERR_OPEN);
     }
 
     void openRefused()
@@ -260,7 +289,14 @@ private slots:
             path = board.directory() + "/board9";
         else if (situation == "timeout")
             timeout = 0;
-        else if (situation == "flock") {
+        else if (situation == "file") {
+            path = board.directory() + "/plain";
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (situation == "fifo") {
+            path = board.directory() + "/fifo";
+            QCOMPARE(::mkfifo(qPrintable(path), 0600), 0);
+        } else if (situation == "flock") {
             heldFd = ::open(qPrintable(path), O_RDWR | O_NOCTTY | O_CLOEXEC);
             QVERIFY(heldFd >= 0);
             QCOMPARE(::flock(heldFd, LOCK_EX | LOCK_NB), 0);
@@ -297,15 +333,8 @@ private slots:
         QVERIFY(board.start({"--name", "SIM (2)", "--max-packet", "4096"}));
         const int fd = ::open(qPrintable(board.linkPath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(fd >= 0);
-        const uint8_t query[16] = {0x53, 0x51, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
-        QCOMPARE(::write(fd, query, sizeof query), ssize_t(sizeof query));
-        QByteArray reply;
-        while (readReply && reply.size() < 276) {
-            char chunk[276];
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            QVERIFY(n > 0);
-            reply.append(chunk, int(n));
-        }
+        QVERIFY(writeIdentityQuery(fd));
+        const QByteArray reply = readReply ? readIdentityReply(fd, kTimeoutMs) : QByteArray();
         ::close(fd);
         if (readReply) {
             QCOMPARE(reply.size(), 276);
@@ -323,16 +352,29 @@ private slots:
         QVERIFY(board.stop().clean());
     }
 
-    // A node nobody answers on: the handshake gives up after the timeout.
-    void connectToSilentNodeTimesOut()
+    // A node that never answers the handshake, whether it stays silent or
+    // never stops delivering bytes: the handshake gives up after the timeout.
+    void connectWithoutBoardTimesOut_data()
     {
+        QTest::addColumn<QString>("node"); // empty: a pseudo-terminal nobody serves
+        QTest::newRow("silent line") << QString();
+        QTest::newRow("endless zeros") << "/dev/zero";
+        QTest::newRow("endless random bytes") << "/dev/urandom";
+    }
+
+    void connectWithoutBoardTimesOut()
+    {
+        QFETCH(QString, node);
         int master = -1, slave = -1;
         char name[256];
         QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
         uint32_t handle = 0;
-        QCOMPARE(CommOpen(name, 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(node.isEmpty() ? name : qPrintable(node), 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
         uint8_t options = kConnectOptions;
+        QElapsedTimer elapsed;
+        elapsed.start();
         QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_ERR_TIMEOUT));
+        QVERIFY(elapsed.elapsed() >= kShortTimeoutMs);
         int32_t value = 0;
         QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
@@ -340,51 +382,146 @@ private slots:
         ::close(master);
     }
 
-    // Receives hand out the board's bytes as one stream, however they are
-    // asked for.
-    void receiveInPieces()
+    // Receives hand out the one answer to the packet, however it is asked
+    // for, and never more than that answer.
+    void receiveOneAnswer_data()
     {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QList<int>>("asked");     // the lengths asked for, one receive each
+        QTest::addColumn<QStringList>("results");  // "<length>[ more]" or the failure code
+
+        const QString timeout = QString::number(WIRELET_ERR_TIMEOUT);
+        QTest::newRow("in pieces") << QStringList() << QList<int>{4, 12, 1} << QStringList{"4 more", "12", timeout};
+        QTest::newRow("one byte short") << QStringList{"--short-reply", "1"} << QList<int>{16, 1}
+                                        << QStringList{"15", timeout};
+    }
+
+    void receiveOneAnswer()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QList<int>, asked);
+        QFETCH(QStringList, results);
         CBoardSimProcess board;
-        QVERIFY(board.start());
+        QVERIFY(board.start(options));
         OPEN_AND_CONNECT(board, handle, kShortTimeoutMs);
         const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
         QCOMPARE(CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1), int(WIRELET_OK));
 
-        uint8_t reply[16] = {};
-        uint32_t length = 4;
-        uint8_t more = 0, status = 7;
-        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), int(WIRELET_OK));
-        QCOMPARE(length, 4u);
-        QCOMPARE(int(more), 1);
-        QCOMPARE(int(status), 0);
-        length = 12;
-        QCOMPARE(CommReceiveData(handle, reply + 4, &length, &more, &status), int(WIRELET_OK));
-        QCOMPARE(int(more), 0);
-        const auto expected = board::packetReply(0, board::kLastPacket, 0, ByteOrder::Little);
-        QVERIFY(std::equal(expected.begin(), expected.end(), reply));
-        // Nothing more was sent: a further receive times out.
-        length = 1;
-        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), int(WIRELET_ERR_TIMEOUT));
+        QStringList seen;
+        QByteArray received;
+        for (const int wanted : asked) {
+            char bytes[16] = {};
+            uint32_t length = uint32_t(wanted);
+            uint8_t more = 0, status = 99;
+            const int result = CommReceiveData(handle, bytes, &length, &more, &status);
+            QCOMPARE(int(status), result);
+            if (result != WIRELET_OK) {
+                QCOMPARE(length, 0u);
+                seen << QString::number(result);
+                continue;
+            }
+            seen << QString::number(length) + (more ? " more" : "");
+            received.append(bytes, int(length));
+        }
+        QCOMPARE(seen, results);
+        const auto reply = board::packetReply(0, board::kLastPacket, 0, ByteOrder::Little);
+        QCOMPARE(received, QByteArray(reinterpret_cast<const char *>(reply.data()), int(received.size())));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
         QVERIFY(board.stop().clean());
     }
 
+    // A send above the board's largest packet, or above what a frame may
+    // carry when the board states more, is refused before anything is written.
+    void sendRefusals_data()
+    {
+        QTest::addColumn<int>("maxPacket");
+        QTest::addColumn<uint32_t>("tooLarge");
+        QTest::newRow("above the board's largest packet") << 64 << 65u;
+        QTest::newRow("above the frame limit") << INT32_MAX << WIRELET_MAX_FRAME_PAYLOAD + 1;
+    }
+
     void sendRefusals()
     {
+        QFETCH(int, maxPacket);
+        QFETCH(uint32_t, tooLarge);
         CBoardSimProcess board;
-        QVERIFY(board.start({"--max-packet", "64"}));
+        QVERIFY(board.start({"--max-packet", QString::number(maxPacket)}));
         uint32_t handle = 0;
         QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
-        const Bytes bytes(65, 1);
+        const Bytes bytes(tooLarge, 1);
         QCOMPARE(CommSendData(handle, bytes.data(), 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_STATE));
         uint8_t options = kConnectOptions;
         QCOMPARE(CommConnect(handle, 65, &options, 0, 0), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
-        QCOMPARE(CommSendData(handle, bytes.data(), 65, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_TOO_LARGE));
+        QCOMPARE(CommSendData(handle, bytes.data(), tooLarge, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_TOO_LARGE));
         QCOMPARE(CommSendData(handle, bytes.data(), 0, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommSendData(handle, nullptr, 16, WIRELET_MODE_BLOCKS, 1), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommSendData(handle, bytes.data(), 64, 0, 1), int(WIRELET_ERR_ARGUMENT));
         QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop().clean());
+    }
+
+    // What a first conversation leaves behind on the line does not answer
+    // or swallow the next one: a handshake answered too late, a packet's
+    // frame cut off by the host's send timeout.
+    void nextConversation_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("firstConnect"); // the first handshake's result
+        QTest::addColumn<QString>("next");      // "connect" again, or the identity "query"
+        QTest::addColumn<int>("timeoutMs");     // for the next handshake or query
+        QTest::addColumn<int>("result");        // of the next handshake
+
+        const QStringList cut{"--max-packet", "1048576", "--cut-frame", "1"};
+        QTest::newRow("late handshake answer") << QStringList{"--late-ack"} << int(WIRELET_ERR_TIMEOUT) << "connect"
+                                               << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT);
+        QTest::newRow("cut-off frame, then a connection") << cut << int(WIRELET_OK) << "connect" << 5000 << int(WIRELET_OK);
+        QTest::newRow("cut-off frame, then the identity query") << cut << int(WIRELET_OK) << "query" << 5000 << int(WIRELET_OK);
+    }
+
+    void nextConversation()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, firstConnect);
+        QFETCH(QString, next);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, result);
+        CBoardSimProcess board;
+        QVERIFY(board.start(QStringList{"--name", "SIM-2"} + options));
+
+        uint32_t first = 0;
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &first, 0, kShortTimeoutMs), int(WIRELET_OK));
+        uint8_t options1 = kConnectOptions;
+        QCOMPARE(CommConnect(first, WIRELET_MODE_BLOCKS, &options1, 0, 0), firstConnect);
+        if (firstConnect == WIRELET_OK) {
+            // One packet far larger than the line holds: the board stops
+            // reading in its middle and the send gives up.
+            const Transfer transfer = sendImage(first, CMemoryFirmwareImage::patternBytes(2 << 20), ByteOrder::Little, 1 << 20);
+            QCOMPARE(transfer.packets, 1);
+            QCOMPARE(transfer.result, int(WIRELET_ERR_TIMEOUT));
+        }
+        QCOMPARE(CommClose(first), int(WIRELET_OK));
+
+        if (next == "query") {
+            const int fd = ::open(qPrintable(board.linkPath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(fd >= 0);
+            QVERIFY(writeIdentityQuery(fd));
+            const QByteArray reply = readIdentityReply(fd, timeoutMs);
+            ::close(fd);
+            QCOMPARE(reply.size(), 276);
+            QCOMPARE(reply.mid(16, 6), QByteArray("SIM-2\0", 6));
+        } else {
+            uint32_t handle = 0;
+            QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK));
+            uint8_t options2 = kConnectOptions;
+            QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options2, 0, 0), result);
+            if (result == WIRELET_OK) {
+                const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(5000), ByteOrder::Little, 1 << 20);
+                QCOMPARE(transfer.result, int(WIRELET_OK));
+                QCOMPARE(board.waitForLine("DOWNLOAD OK", timeoutMs), downloadAcceptedLine(5000, transfer.sum));
+            }
+            QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        }
         QVERIFY(board.stop().clean());
     }
 };

@@ -36,39 +36,95 @@ void writeU32(uint8_t *at, uint32_t value, ByteOrder order)
 
 namespace {
 
-InputItem scanCommand(const uint8_t *bytes, std::size_t size)
+bool isQuery(const uint8_t *bytes)
 {
-    if (size < kCommandHeaderSize)
-        return {};
-    // Command headers carry their length in network order.
-    const uint32_t payload = readU32(bytes + kCommandLengthOffset, ByteOrder::Big);
-    if (payload > kMaxCommandPayload)
-        return {InputKind::Garbage, 1};
-    if (size < kCommandHeaderSize + payload)
-        return {};
-    const bool query = bytes[0] == kClassUpper && bytes[1] == kQueryCommand;
-    return {query ? InputKind::Query : InputKind::Command, kCommandHeaderSize + payload};
+    return std::equal(kIdentityQuery.begin(), kIdentityQuery.end(), bytes);
 }
 
-InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
+// Only the exact query is one; anything else starting with 'S' is a stray
+// byte, so that a frame behind it is not swallowed.
+InputItem scanQuery(const uint8_t *bytes, std::size_t size)
+{
+    const std::size_t known = std::min(size, kCommandHeaderSize);
+    if (!std::equal(bytes, bytes + known, kIdentityQuery.begin()))
+        return {InputKind::Garbage, 1};
+    if (size < kCommandHeaderSize)
+        return {};
+    return {InputKind::Query, kCommandHeaderSize};
+}
+
+// A header with the magic, a matching header check and an allowed length;
+// `bytes` holds at least a header's worth.
+bool isFrameHeader(const uint8_t *bytes, uint32_t maxFramePayload)
+{
+    return bytes[0] == WIRELET_FRAME_MAGIC0 && bytes[1] == WIRELET_FRAME_MAGIC1
+           && readU32(bytes + WIRELET_FRAME_HEADER_CHECK_OFFSET, ByteOrder::Little)
+                  == crc32(bytes, WIRELET_FRAME_HEADER_CHECK_OFFSET)
+           && readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little) <= maxFramePayload;
+}
+
+// Where, from `from` on, a frame header or the query begins; 0 when none
+// does yet (`from` is past the front's header), and then `*searchedTo` is
+// where a later search goes on.
+std::size_t findNewBeginning(const uint8_t *bytes, std::size_t size, std::size_t from, uint32_t maxFramePayload,
+                             std::size_t *searchedTo)
+{
+    std::size_t at = from;
+    for (; at + WIRELET_FRAME_HEADER_SIZE <= size; ++at) {
+        if (isFrameHeader(bytes + at, maxFramePayload) || isQuery(bytes + at))
+            return at;
+    }
+    // The query is shorter than a header: it may still begin in the tail.
+    for (std::size_t tail = at; tail + kCommandHeaderSize <= size; ++tail) {
+        if (isQuery(bytes + tail))
+            return tail;
+    }
+    *searchedTo = at;
+    return 0;
+}
+
+InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo)
 {
     if (size < WIRELET_FRAME_HEADER_SIZE)
         return {};
-    const uint32_t payload = readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little);
-    if (payload > maxFramePayload)
+    if (!isFrameHeader(bytes, maxFramePayload))
         return {InputKind::Garbage, 1};
-    if (size < WIRELET_FRAME_HEADER_SIZE + std::size_t(payload))
-        return {};
-    InputItem item{InputKind::Frame, WIRELET_FRAME_HEADER_SIZE + std::size_t(payload)};
+    InputItem item;
     item.frameType = bytes[WIRELET_FRAME_TYPE_OFFSET];
+    item.connection = readU32(bytes + WIRELET_FRAME_CONNECTION_OFFSET, ByteOrder::Little);
+    item.sequence = readU32(bytes + WIRELET_FRAME_SEQUENCE_OFFSET, ByteOrder::Little);
     item.payloadOffset = WIRELET_FRAME_HEADER_SIZE;
-    item.payloadSize = payload;
+    item.payloadSize = readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little);
+    const std::size_t total = WIRELET_FRAME_HEADER_SIZE + item.payloadSize;
+    if (size < total) {
+        const std::size_t from = std::max<std::size_t>(searchedTo, WIRELET_FRAME_HEADER_SIZE);
+        if (const std::size_t at = findNewBeginning(bytes, size, from, maxFramePayload, &item.searchedTo))
+            return {InputKind::CutOff, at};
+        return item; // NeedMore, header known
+    }
+    const uint32_t check = crc32(bytes + WIRELET_FRAME_HEADER_SIZE, item.payloadSize,
+                                 crc32(bytes, WIRELET_FRAME_CHECK_OFFSET));
+    if (check != readU32(bytes + WIRELET_FRAME_CHECK_OFFSET, ByteOrder::Little))
+        return {InputKind::Garbage, 1};
+    item.kind = InputKind::Frame;
+    item.size = total;
     return item;
 }
 
 } // namespace
 
-InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
+uint32_t crc32(const uint8_t *bytes, std::size_t size, uint32_t running)
+{
+    uint32_t crc = ~running;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (WIRELET_CRC32_POLYNOMIAL & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo)
 {
     if (size == 0)
         return {};
@@ -76,10 +132,10 @@ InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePay
         if (size < 2)
             return {};
         if (bytes[1] == WIRELET_FRAME_MAGIC1)
-            return scanFrame(bytes, size, maxFramePayload);
+            return scanFrame(bytes, size, maxFramePayload, searchedTo);
     }
-    if (bytes[0] == kClassUpper || bytes[0] == kClassLower)
-        return scanCommand(bytes, size);
+    if (bytes[0] == kClassUpper)
+        return scanQuery(bytes, size);
     return {InputKind::Garbage, 1};
 }
 
@@ -101,15 +157,22 @@ std::array<uint8_t, kIdentityReplySize> identityReply(const std::string &name, b
     return reply;
 }
 
-std::vector<uint8_t> frame(uint8_t type, const uint8_t *payload, std::size_t size)
+std::vector<uint8_t> frame(uint8_t type, uint32_t connection, uint32_t sequence, const uint8_t *payload,
+                           std::size_t size)
 {
     std::vector<uint8_t> out(WIRELET_FRAME_HEADER_SIZE + size);
     out[0] = WIRELET_FRAME_MAGIC0;
     out[1] = WIRELET_FRAME_MAGIC1;
     out[WIRELET_FRAME_TYPE_OFFSET] = type;
     writeU32(out.data() + WIRELET_FRAME_LENGTH_OFFSET, uint32_t(size), ByteOrder::Little);
+    writeU32(out.data() + WIRELET_FRAME_CONNECTION_OFFSET, connection, ByteOrder::Little);
+    writeU32(out.data() + WIRELET_FRAME_SEQUENCE_OFFSET, sequence, ByteOrder::Little);
     if (size)
         std::memcpy(out.data() + WIRELET_FRAME_HEADER_SIZE, payload, size);
+    const uint32_t check = crc32(out.data() + WIRELET_FRAME_HEADER_SIZE, size, crc32(out.data(), WIRELET_FRAME_CHECK_OFFSET));
+    writeU32(out.data() + WIRELET_FRAME_CHECK_OFFSET, check, ByteOrder::Little);
+    writeU32(out.data() + WIRELET_FRAME_HEADER_CHECK_OFFSET, crc32(out.data(), WIRELET_FRAME_HEADER_CHECK_OFFSET),
+             ByteOrder::Little);
     return out;
 }
 

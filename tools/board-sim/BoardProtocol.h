@@ -19,10 +19,7 @@ constexpr std::size_t kCommandLengthOffset = 8;
 constexpr std::size_t kIdentityReplySize = 276;
 constexpr std::size_t kNameOffset = 16;
 constexpr std::size_t kNameFieldSize = kIdentityReplySize - kNameOffset;
-// Largest payload a command header may announce: one name field.
-constexpr uint32_t kMaxCommandPayload = kNameFieldSize;
 constexpr uint8_t kClassUpper = 0x53; // 'S'
-constexpr uint8_t kClassLower = 0x73; // 's'
 constexpr uint8_t kQueryCommand = 0x51; // 'Q'
 
 // Download packets and their 16-byte replies.
@@ -57,35 +54,50 @@ uint32_t readU32(const uint8_t *at, ByteOrder order);
 void writeU16(uint8_t *at, uint16_t value, ByteOrder order);
 void writeU32(uint8_t *at, uint32_t value, ByteOrder order);
 
+// The identity query exactly as the program writes it.
+constexpr std::array<uint8_t, kCommandHeaderSize> kIdentityQuery{kClassUpper, kQueryCommand, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+
 // What the front of the received bytes holds.
 enum class InputKind {
     NeedMore, // not enough bytes yet to tell or to complete it
-    Query,    // an identity query command
-    Command,  // some other command header (and its payload): ignored
-    Frame,    // a transport frame
+    Query,    // the identity query
+    Frame,    // a transport frame, both checks good
     Garbage,  // a byte that starts nothing: skip it
+    CutOff,   // a frame its sender gave up on: another item begins inside it
 };
 
 struct InputItem
 {
     InputKind kind = InputKind::NeedMore;
-    std::size_t size = 0;      // bytes the item takes from the front
-    uint8_t frameType = 0;     // for Frame
-    std::size_t payloadOffset = 0; // for Frame
-    std::size_t payloadSize = 0;   // for Frame
+    std::size_t size = 0;          // bytes the item takes from the front
+    // For Frame, and for NeedMore once a frame's header has arrived whole:
+    uint8_t frameType = 0;
+    uint32_t connection = 0;
+    uint32_t sequence = 0;
+    std::size_t payloadOffset = 0;
+    std::size_t payloadSize = 0;
+    // For NeedMore: pass back as `searchedTo` with the next, longer input.
+    std::size_t searchedTo = 0;
 };
 
 // Classifies the item at the front of `bytes`. `maxFramePayload` bounds
-// what a frame may announce; a larger one counts as garbage.
-InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload);
+// what a frame may announce; a larger one counts as garbage. A frame whose
+// payload is incomplete is cut off when a valid frame header or the identity
+// query begins inside what arrived of it; positions before `searchedTo`
+// (from an earlier NeedMore on the same front) are not searched again.
+InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo = 0);
 
 // The 276-byte reply to an identity query. With `terminate` the name is
 // followed by a NUL (a name longer than 259 bytes is cut to fit); without,
 // the name is repeated to fill all 260 bytes (blanks when it is empty).
 std::array<uint8_t, kIdentityReplySize> identityReply(const std::string &name, bool terminate);
 
-// A transport frame around `payload`.
-std::vector<uint8_t> frame(uint8_t type, const uint8_t *payload, std::size_t size);
+// A transport frame around `payload`, both checks filled in.
+std::vector<uint8_t> frame(uint8_t type, uint32_t connection, uint32_t sequence, const uint8_t *payload,
+                           std::size_t size);
+
+// CRC-32 as the frames use it.
+uint32_t crc32(const uint8_t *bytes, std::size_t size, uint32_t running = 0);
 
 // The handshake answer's payload.
 std::vector<uint8_t> helloAckPayload(ByteOrder order, uint32_t maxPacket);

@@ -30,7 +30,7 @@ void BoardServer::run(const volatile std::sig_atomic_t &stopRequested, const sig
             send(std::move(m_scheduled.front().bytes));
             m_scheduled.pop_front();
         }
-        const std::size_t budget = readBudget(now);
+        const std::size_t budget = now < m_readPausedUntil ? 0 : readBudget(now);
 
         pollfd line{-1, 0, 0};
         if (m_pty.isOpen()) {
@@ -53,10 +53,15 @@ void BoardServer::run(const volatile std::sig_atomic_t &stopRequested, const sig
 int BoardServer::pollTimeoutMs(Clock::time_point now) const
 {
     int timeout = -1;
-    if (!m_scheduled.empty()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_scheduled.front().due - now);
-        timeout = int(std::max<long long>(left.count() + 1, 0));
-    }
+    auto wakeAt = [&](Clock::time_point due) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
+        const int ms = int(std::max<long long>(left.count() + 1, 0));
+        timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    };
+    if (!m_scheduled.empty())
+        wakeAt(m_scheduled.front().due);
+    if (now < m_readPausedUntil)
+        wakeAt(m_readPausedUntil);
     if (m_config.rateBytesPerSecond > 0 && m_tokens < 1) {
         // Wake when a small burst has been earned again.
         const double seconds = std::min(kMinBurstBytes, double(m_config.rateBytesPerSecond)) / double(m_config.rateBytesPerSecond);
@@ -82,7 +87,7 @@ void BoardServer::readInput(std::size_t budget)
     // Drain what is there before waiting again: one wait per burst, not per
     // terminal-sized read.
     uint8_t chunk[kReadChunk];
-    while (budget > 0 && m_pty.isOpen()) {
+    while (budget > 0 && m_pty.isOpen() && Clock::now() >= m_readPausedUntil) {
         const ssize_t n = ::read(m_pty.master(), chunk, std::min(budget, sizeof chunk));
         if (n <= 0)
             return; // EAGAIN or EINTR: poll again
@@ -104,14 +109,19 @@ void BoardServer::processInput()
 {
     while (m_pty.isOpen()) {
         const uint8_t *front = m_inbox.data() + m_inboxStart;
-        const board::InputItem item = board::scanInput(front, m_inbox.size() - m_inboxStart, WIRELET_MAX_FRAME_PAYLOAD);
-        if (item.kind == board::InputKind::NeedMore)
+        const board::InputItem item =
+            board::scanInput(front, m_inbox.size() - m_inboxStart, WIRELET_MAX_FRAME_PAYLOAD, m_searchedTo);
+        if (item.kind == board::InputKind::NeedMore) {
+            m_searchedTo = item.searchedTo;
+            onPendingFrame(item);
             break;
+        }
         if (item.kind == board::InputKind::Query)
             onQuery();
         else if (item.kind == board::InputKind::Frame)
-            onFrame(item.frameType, front + item.payloadOffset, item.payloadSize);
+            onFrame(item, front + item.payloadOffset);
         m_inboxStart += item.size;
+        m_searchedTo = 0;
     }
     if (!m_pty.isOpen()) {
         m_inbox.clear();
@@ -136,33 +146,51 @@ void BoardServer::onQuery()
         m_scheduled.push_back({Clock::now() + std::chrono::milliseconds(m_config.replyDelayMs), std::move(bytes)});
 }
 
-void BoardServer::onFrame(uint8_t type, const uint8_t *payload, std::size_t size)
+void BoardServer::onFrame(const board::InputItem &item, const uint8_t *payload)
 {
     if (m_stopped)
         return;
-    switch (type) {
-    case WIRELET_FRAME_HELLO: {
-        printReport(m_session.onDisconnect());
-        // Answers to queries of an earlier conversation must not reach this one.
-        m_scheduled.clear();
-        m_pty.dropUnreadByHost();
-        const std::vector<uint8_t> ack = board::helloAckPayload(m_config.order, m_config.maxPacket);
-        sendFrame(WIRELET_FRAME_HELLO_ACK, ack.data(), ack.size());
+    // Packets and goodbyes of another connection are leftovers: not for us.
+    const bool current = m_connection != 0 && item.connection == m_connection;
+    switch (item.frameType) {
+    case WIRELET_FRAME_HELLO:
+        onHello(item.connection);
         break;
-    }
     case WIRELET_FRAME_DATA:
-        onPacket(payload, size);
+        if (current)
+            onPacket(item.sequence, payload, item.payloadSize);
         break;
     case WIRELET_FRAME_BYE:
-        printReport(m_session.onDisconnect());
-        finishSaving();
+        if (current) {
+            printReport(m_session.onDisconnect());
+            finishSaving();
+            m_connection = 0;
+        }
         break;
     default:
         break; // nothing else is meant for the board
     }
 }
 
-void BoardServer::onPacket(const uint8_t *packet, std::size_t size)
+void BoardServer::onHello(uint32_t connection)
+{
+    printReport(m_session.onDisconnect());
+    // Answers to queries of an earlier conversation must not reach this one.
+    m_scheduled.clear();
+    m_pty.dropUnreadByHost();
+    m_connection = connection;
+    const std::vector<uint8_t> payload = board::helloAckPayload(m_config.order, m_config.maxPacket);
+    std::vector<uint8_t> ack = board::frame(WIRELET_FRAME_HELLO_ACK, connection, 0, payload.data(), payload.size());
+    if (!m_config.lateAck) {
+        send(std::move(ack));
+        return;
+    }
+    if (!m_withheldAck.empty())
+        send(std::move(m_withheldAck));
+    m_withheldAck = std::move(ack);
+}
+
+void BoardServer::onPacket(uint32_t sequence, const uint8_t *packet, std::size_t size)
 {
     board::PacketOutcome outcome = m_session.onPacket(packet, size);
     saveImageBytes(outcome.startsDownload, outcome.data, outcome.dataSize);
@@ -170,7 +198,8 @@ void BoardServer::onPacket(const uint8_t *packet, std::size_t size)
         finishSaving();
     switch (outcome.action) {
     case board::PacketOutcome::Action::Reply:
-        sendFrame(WIRELET_FRAME_DATA, outcome.reply.data(), outcome.reply.size());
+        for (int i = 0; i < outcome.replyCount; ++i)
+            sendFrame(WIRELET_FRAME_DATA, sequence, outcome.reply.data(), outcome.reply.size());
         break;
     case board::PacketOutcome::Action::Stop:
         m_stopped = true;
@@ -185,6 +214,16 @@ void BoardServer::onPacket(const uint8_t *packet, std::size_t size)
     printReport(outcome.report);
 }
 
+// --cut-frame: the packet's frame has begun; stop reading in its middle.
+void BoardServer::onPendingFrame(const board::InputItem &item)
+{
+    if (m_config.cutFramePacket == 0 || item.frameType != WIRELET_FRAME_DATA || item.connection != m_connection
+        || m_session.packets() + 1 != m_config.cutFramePacket)
+        return;
+    m_config.cutFramePacket = 0;
+    m_readPausedUntil = Clock::now() + kCutFramePause;
+}
+
 void BoardServer::send(std::vector<uint8_t> bytes)
 {
     m_outbox.insert(m_outbox.end(), bytes.begin(), bytes.end());
@@ -192,9 +231,9 @@ void BoardServer::send(std::vector<uint8_t> bytes)
         writeOutput(); // most answers fit at once; poll takes the rest
 }
 
-void BoardServer::sendFrame(uint8_t type, const uint8_t *payload, std::size_t size)
+void BoardServer::sendFrame(uint8_t type, uint32_t sequence, const uint8_t *payload, std::size_t size)
 {
-    send(board::frame(type, payload, size));
+    send(board::frame(type, m_connection, sequence, payload, size));
 }
 
 void BoardServer::saveImageBytes(bool startsDownload, const uint8_t *data, std::size_t size)

@@ -26,7 +26,14 @@ struct BoardConfig
     board::DownloadFaults faults;
     uint64_t rateBytesPerSecond = 0; // 0: no limit
     std::string saveFile;            // empty: keep nothing
+    // Once, stop reading for kCutFramePause in the middle of this packet's
+    // frame (1-based), so that a host with a shorter timeout cuts it off.
+    uint32_t cutFramePacket = 0;
+    bool lateAck = false; // answer each HELLO only when the next one comes
 };
+
+// How long the board stops reading for --cut-frame.
+constexpr std::chrono::milliseconds kCutFramePause{1000};
 
 // Serves one published line until asked to stop: answers identity queries,
 // runs the transport handshake and downloads, and reports each finished
@@ -54,10 +61,12 @@ private:
     void writeOutput();
     void processInput();
     void onQuery();
-    void onFrame(uint8_t type, const uint8_t *payload, std::size_t size);
-    void onPacket(const uint8_t *packet, std::size_t size);
+    void onFrame(const board::InputItem &item, const uint8_t *payload);
+    void onHello(uint32_t connection);
+    void onPacket(uint32_t sequence, const uint8_t *packet, std::size_t size);
+    void onPendingFrame(const board::InputItem &item);
     void send(std::vector<uint8_t> bytes);
-    void sendFrame(uint8_t type, const uint8_t *payload, std::size_t size);
+    void sendFrame(uint8_t type, uint32_t sequence, const uint8_t *payload, std::size_t size);
     void saveImageBytes(bool startsDownload, const uint8_t *data, std::size_t size);
     void finishSaving();
     void printReport(const std::string &line);
@@ -67,8 +76,12 @@ private:
     std::ostream &m_report;
     board::DownloadSession m_session;
     bool m_stopped = false; // stopped answering for good
+    uint32_t m_connection = 0; // the host's id for the current connection, 0: none
+    std::vector<uint8_t> m_withheldAck; // --late-ack: the answer to the last HELLO
+    Clock::time_point m_readPausedUntil{};
     std::vector<uint8_t> m_inbox;
     std::size_t m_inboxStart = 0;
+    std::size_t m_searchedTo = 0; // see board::scanInput
     std::vector<uint8_t> m_outbox;
     std::deque<Scheduled> m_scheduled;
     double m_tokens = 0;

@@ -13,6 +13,12 @@ std::string hex32(uint32_t value)
     return text;
 }
 
+std::vector<uint8_t> replyBytes(uint16_t status, uint16_t lastFlag, uint32_t checksum, ByteOrder order)
+{
+    const auto reply = packetReply(status, lastFlag, checksum, order);
+    return {reply.begin(), reply.end()};
+}
+
 } // namespace
 
 DownloadSession::DownloadSession(ByteOrder order, uint32_t maxPacket, DownloadFaults faults)
@@ -21,6 +27,25 @@ DownloadSession::DownloadSession(ByteOrder order, uint32_t maxPacket, DownloadFa
 }
 
 PacketOutcome DownloadSession::onPacket(const uint8_t *packet, std::size_t size)
+{
+    const uint32_t number = m_packets + 1;
+    PacketOutcome outcome = decide(packet, size);
+    if (outcome.action == PacketOutcome::Action::Reply)
+        shapeReply(number, outcome);
+    return outcome;
+}
+
+void DownloadSession::shapeReply(uint32_t number, PacketOutcome &outcome) const
+{
+    if (number == m_faults.doubleReplyPacket)
+        outcome.replyCount = 2;
+    if (number == m_faults.shortReplyPacket)
+        outcome.reply.pop_back();
+    if (number == m_faults.longReplyPacket)
+        outcome.reply.push_back(0);
+}
+
+PacketOutcome DownloadSession::decide(const uint8_t *packet, std::size_t size)
 {
     PacketOutcome outcome;
     outcome.startsDownload = m_packets == 0;
@@ -43,7 +68,7 @@ PacketOutcome DownloadSession::onPacket(const uint8_t *packet, std::size_t size)
         status = kStatusRefused;
     const uint16_t lastFlag = size >= kPacketHeaderSize ? readU16(packet + kLastFlagOffset, m_order) : 0;
     if (status != kStatusAccepted) {
-        outcome.reply = packetReply(status, lastFlag, 0, m_order);
+        outcome.reply = replyBytes(status, lastFlag, 0, m_order);
         outcome.report = finish("DOWNLOAD FAILED " + statusReason(status) + where);
         return outcome;
     }
@@ -53,13 +78,13 @@ PacketOutcome DownloadSession::onPacket(const uint8_t *packet, std::size_t size)
     m_sum = addToSum(m_sum, outcome.data, outcome.dataSize);
     m_bytes += outcome.dataSize;
     if (lastFlag != kLastPacket) {
-        outcome.reply = packetReply(kStatusAccepted, lastFlag, 0, m_order);
+        outcome.reply = replyBytes(kStatusAccepted, lastFlag, 0, m_order);
         return outcome;
     }
 
     const uint32_t stated = readU32(packet + kChecksumOffset, m_order);
     const uint32_t reported = m_faults.wrongSum ? m_sum + 1 : m_sum;
-    outcome.reply = packetReply(kStatusAccepted, lastFlag, reported, m_order);
+    outcome.reply = replyBytes(kStatusAccepted, lastFlag, reported, m_order);
     if (stated != m_sum)
         outcome.report = finish("DOWNLOAD FAILED sum mismatch: packet states " + hex32(stated) + ", received "
                                 + hex32(m_sum));

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace board {
 
@@ -16,6 +17,9 @@ struct DownloadFaults
     uint32_t refusePacket = 0;
     uint32_t stopAtPacket = 0;
     uint32_t vanishAtPacket = 0;
+    uint32_t doubleReplyPacket = 0; // answered twice
+    uint32_t shortReplyPacket = 0;  // answered with one byte too few
+    uint32_t longReplyPacket = 0;   // answered with one byte too many
     bool wrongSum = false;
 };
 
@@ -28,7 +32,8 @@ struct PacketOutcome
         Vanish, // close the line and disappear
     };
     Action action = Action::Reply;
-    std::array<uint8_t, kPacketHeaderSize> reply{};
+    std::vector<uint8_t> reply; // normally kPacketHeaderSize bytes
+    int replyCount = 1;         // how many times `reply` is sent
     bool startsDownload = false; // the first packet of a download
     // Image bytes the packet carried when it was accepted (into the packet).
     const uint8_t *data = nullptr;
@@ -55,6 +60,8 @@ public:
 
 private:
     std::string finish(const std::string &report);
+    PacketOutcome decide(const uint8_t *packet, std::size_t size);
+    void shapeReply(uint32_t number, PacketOutcome &outcome) const;
 
     ByteOrder m_order;
     uint32_t m_maxPacket;

@@ -38,6 +38,12 @@ const char *const kUsage =
     "  --wrong-sum            report a sum off by one in the last reply\n"
     "  --stop-at-packet N     read packet N but never answer it nor anything after\n"
     "  --vanish-at-packet N   on packet N close the line and remove the link\n"
+    "  --double-reply N       answer packet N twice\n"
+    "  --short-reply N        answer packet N with one byte too few (15 bytes)\n"
+    "  --long-reply N         answer packet N with one byte too many (17 bytes)\n"
+    "  --cut-frame N          once, stop reading for a second in the middle of packet N's frame,\n"
+    "                         so that a host with a shorter timeout leaves the frame cut off\n"
+    "  --late-ack             answer each handshake only when the next one comes\n"
     "  --rate BYTES_PER_S     throughput limit on what it reads\n"
     "  --save FILE            write the image bytes of each download to FILE\n";
 
@@ -79,6 +85,8 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             config.terminateName = false;
         } else if (option == "--wrong-sum") {
             config.faults.wrongSum = true;
+        } else if (option == "--late-ack") {
+            config.lateAck = true;
         } else if (!value) {
             *error = option == "--help" ? "" : "missing value or unknown option: " + option;
             return false;
@@ -111,6 +119,14 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             config.faults.stopAtPacket = uint32_t(number);
         } else if (option == "--vanish-at-packet" && numberIn(1, UINT32_MAX)) {
             config.faults.vanishAtPacket = uint32_t(number);
+        } else if (option == "--double-reply" && numberIn(1, UINT32_MAX)) {
+            config.faults.doubleReplyPacket = uint32_t(number);
+        } else if (option == "--short-reply" && numberIn(1, UINT32_MAX)) {
+            config.faults.shortReplyPacket = uint32_t(number);
+        } else if (option == "--long-reply" && numberIn(1, UINT32_MAX)) {
+            config.faults.longReplyPacket = uint32_t(number);
+        } else if (option == "--cut-frame" && numberIn(1, UINT32_MAX)) {
+            config.cutFramePacket = uint32_t(number);
         } else if (option == "--rate" && numberIn(1, UINT64_MAX)) {
             config.rateBytesPerSecond = number;
         } else {
