@@ -200,8 +200,10 @@ int WireletConnection::receive(void *buffer, uint32_t *length, bool *more)
     return WIRELET_OK;
 }
 
-// The board's one answer to the packet sent last. Nothing else is taken:
-// not an answer to an earlier packet or connection, nor a second answer.
+// The board's one answer to the packet sent last. What an earlier
+// connection left behind is dropped; within this connection a second answer,
+// or one to a packet that was never sent, means board and host no longer
+// agree on the conversation, and that is an error, not something to skip.
 int WireletConnection::awaitAnswer(Clock::time_point until)
 {
     for (;;) {
@@ -209,9 +211,10 @@ int WireletConnection::awaitAnswer(Clock::time_point until)
         if (const int result = nextFrame(until, &frame))
             return result;
         const WireletFrameHeader &header = frame.header;
-        if (m_answerTaken || m_sequence == 0 || header.type != WIRELET_FRAME_DATA
-            || header.connection != m_connection || header.sequence != m_sequence)
+        if (header.type != WIRELET_FRAME_DATA || header.connection != m_connection)
             continue;
+        if (m_answerTaken || header.sequence != m_sequence)
+            return WIRELET_ERR_PROTOCOL;
         m_answerTaken = true;
         m_answer.assign(frame.payload, frame.payload + header.length);
         m_answerStart = 0;

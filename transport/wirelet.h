@@ -31,9 +31,11 @@
  * puts the id of the HELLO it answers in every frame it sends back. The host
  * numbers its DATA frames 1, 2, ... within a connection (HELLO, HELLO_ACK and
  * BYE carry 0), and the board's answer to a DATA frame carries that frame's
- * number. The host takes exactly one answer per DATA frame: the first one to
- * the frame it sent last. Answers to an earlier connection or packet, second
- * answers, and a HELLO_ACK for another HELLO are dropped.
+ * number. The host takes exactly one answer per DATA frame: the one to the
+ * frame it sent last. Frames of an earlier connection and a HELLO_ACK for
+ * another HELLO are dropped; within the connection, a second answer or an
+ * answer to any other packet makes CommReceiveData fail with
+ * WIRELET_ERR_PROTOCOL.
  *
  * Finding frames: a receiver looks for the magic. A header counts only when
  * its header check matches and its length is within the limit; a frame
