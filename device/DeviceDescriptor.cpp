@@ -56,14 +56,14 @@ bool parsePort(const std::string &text, std::size_t at, int &port)
 }
 
 // Whether the path's opening starts at `at`: a blank, "(", any blanks and
-// the path's leading "/", all before `end`. Returns the index of that "/", or
-// npos.
+// the path's leading kBoardPathLead, all before `end`. Returns the index of
+// that lead, or npos.
 std::size_t openingAt(const std::string &text, std::size_t at, std::size_t end)
 {
     if (at + 2 >= end || !isBlank(text[at]) || text[at + 1] != '(')
         return std::string::npos;
     const std::size_t slash = skipBlanks(text, at + 2);
-    return slash < end && text[slash] == '/' ? slash : std::string::npos;
+    return slash < end && text[slash] == kBoardPathLead ? slash : std::string::npos;
 }
 
 } // namespace
@@ -75,7 +75,7 @@ std::string formatDeviceDescriptor(const std::string &name, const std::string &p
 
 bool isDescribablePath(const std::string &path)
 {
-    if (path.empty() || path.front() != '/' || path.size() > kDescriptorPathMax || isBlank(path.back()))
+    if (path.empty() || path.front() != kBoardPathLead || path.size() > kDescriptorPathMax || isBlank(path.back()))
         return false;
     for (std::size_t at = 0; at < path.size(); ++at) {
         if (openingAt(path, at, path.size()) != std::string::npos)

@@ -12,6 +12,13 @@
 constexpr std::size_t kDescriptorNameMax = CommandPacket::kDataSize;
 // Longest path the descriptor may carry.
 constexpr std::size_t kDescriptorPathMax = 259;
+// The first character of an absolute board path: "/" of a device node on
+// Linux, "\\" of a device interface path ("\\?\usb#...") on Windows.
+#ifdef _WIN32
+constexpr char kBoardPathLead = '\\';
+#else
+constexpr char kBoardPathLead = '/';
+#endif
 
 // "NAME (PATH : 0)", the name and the path inserted verbatim.
 std::string formatDeviceDescriptor(const std::string &name, const std::string &path);
@@ -19,13 +26,14 @@ std::string formatDeviceDescriptor(const std::string &name, const std::string &p
 // Whether a descriptor formed with this path always reads back to exactly
 // it, whatever the name: an absolute path of at most kDescriptorPathMax
 // characters that does not end in a blank and holds no blank, "(", blanks
-// and "/" in a row (which would read as the descriptor's own opening).
+// and kBoardPathLead in a row (which would read as the descriptor's own
+// opening).
 // A board on any other path cannot be offered for an update.
 bool isDescribablePath(const std::string &path);
 
 // Reads a descriptor back. The port comes after the last colon; the path
-// starts at the "/" after the last blank and "(" before it (blanks between
-// allowed), and ends before the blanks before the colon, so it is always
+// starts at the kBoardPathLead after the last blank and "(" before it
+// (blanks between allowed), and ends before the blanks before the colon, so it is always
 // absolute; the name is everything before that blank, verbatim. The closing
 // parenthesis may be missing. Fails on a missing part, an empty name, a port
 // that is not a decimal integer, or a field longer than its maximum. For

@@ -9,21 +9,24 @@
 // collect what arrives during a pause, close. Each timed call lasts exactly
 // its time whatever the board does, so the exchange takes the same time for
 // every board. Tests substitute a scripted board that does not sleep.
+// An open board: a descriptor on Linux, a pointer-sized value on Windows.
+using DeviceHandle = std::intptr_t;
+
 class IDeviceIo
 {
 public:
-    static constexpr int kInvalidHandle = -1;
+    static constexpr DeviceHandle kInvalidHandle = -1;
 
     virtual ~IDeviceIo() = default;
 
     // Opens the path for exclusive use; kInvalidHandle when it cannot be had
     // (missing, not a device, or held by someone else).
-    virtual int open(const std::string &path) = 0;
+    virtual DeviceHandle open(const std::string &path) = 0;
 
     // Writes the bytes as the line takes them during the next `milliseconds`
     // (a full line or a partial write does not lose the rest) and returns
     // when that time is up, never sooner. True when all bytes went out.
-    virtual bool write(int handle, const uint8_t *data, std::size_t size, int milliseconds) = 0;
+    virtual bool write(DeviceHandle handle, const uint8_t *data, std::size_t size, int milliseconds) = 0;
 
     // Waits the given time.
     virtual void pause(int milliseconds) = 0;
@@ -33,7 +36,7 @@ public:
     // never sooner: a full buffer, a hang-up, end of file or a read error
     // only stop the gathering. Returns the number of bytes gathered; nothing
     // is left outstanding.
-    virtual std::size_t collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds) = 0;
+    virtual std::size_t collect(DeviceHandle handle, uint8_t *buffer, std::size_t capacity, int milliseconds) = 0;
 
-    virtual void close(int handle) = 0;
+    virtual void close(DeviceHandle handle) = 0;
 };

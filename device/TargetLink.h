@@ -21,7 +21,7 @@ public:
     CTargetLink &operator=(const CTargetLink &) = delete;
 
     bool found = false;
-    int handle = IDeviceIo::kInvalidHandle;
+    DeviceHandle handle = IDeviceIo::kInvalidHandle;
     std::string path;
     uint8_t reply[kReplySize]{};
 

@@ -69,6 +69,13 @@
 
 #include <stdint.h>
 
+/* Calling convention of the seven calls. The Windows library that comes with
+ * the board's driver does not document its own; C's is assumed, and a build
+ * can name another one (CMake option TISKAR_WIRELET_CALL, e.g. __stdcall). */
+#ifndef WIRELET_CALL
+#define WIRELET_CALL
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -132,17 +139,17 @@ typedef enum WireletResult {
  * exclusive lock on the node, so a board in use by another process is
  * refused (WIRELET_ERR_BUSY). Writes a new nonzero handle. `flags` is reserved (0);
  * `timeoutMs` bounds every later blocking call on the handle. */
-int CommOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs);
+int WIRELET_CALL CommOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs);
 /* Handshake; `mode` must be WIRELET_MODE_BLOCKS; `options` (may be null:
  * 0) is passed to the board. The reserved arguments are ignored. */
-int CommConnect(uint32_t handle, int mode, uint8_t *options, int reserved1, int reserved2);
+int WIRELET_CALL CommConnect(uint32_t handle, int mode, uint8_t *options, int reserved1, int reserved2);
 /* Reports what the board stated in the handshake; only when connected. */
-int CommGetOption(uint32_t handle, int option, int32_t *value);
+int WIRELET_CALL CommGetOption(uint32_t handle, int option, int32_t *value);
 /* Sends `length` bytes as one block; all or nothing. `mode` must be
  * WIRELET_MODE_BLOCKS; `flags` travels in the frame header. More than the
  * board's largest packet or WIRELET_MAX_FRAME_PAYLOAD is WIRELET_ERR_TOO_LARGE,
  * with nothing written. */
-int CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags);
+int WIRELET_CALL CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags);
 /* Takes the board's answer to the packet sent last, one DATA frame, never
  * bytes of two answers. Waits for it when none of it was handed out yet.
  * Writes at most *length bytes of it, in order, and sets *length to the
@@ -151,11 +158,11 @@ int CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, i
  * for an answer to a new packet, so it times out. On failure *length is 0
  * and nothing was taken from the answer. *status is 0 on success, else the
  * result code. A *length of 0 is WIRELET_ERR_ARGUMENT. */
-int CommReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status);
+int WIRELET_CALL CommReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status);
 /* Ends the connection (the handle stays open and can connect again). */
-int CommDisconnect(uint32_t handle);
+int WIRELET_CALL CommDisconnect(uint32_t handle);
 /* Disconnects if needed and releases the handle and the node. */
-int CommClose(uint32_t handle);
+int WIRELET_CALL CommClose(uint32_t handle);
 
 #ifdef __cplusplus
 }

@@ -68,7 +68,7 @@ Clock::time_point deadlineIn(int milliseconds)
 
 } // namespace
 
-int CLinuxDeviceIo::open(const std::string &path)
+DeviceHandle CLinuxDeviceIo::open(const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -97,8 +97,9 @@ int CLinuxDeviceIo::open(const std::string &path)
     return fd;
 }
 
-bool CLinuxDeviceIo::write(int handle, const uint8_t *data, std::size_t size, int milliseconds)
+bool CLinuxDeviceIo::write(DeviceHandle board, const uint8_t *data, std::size_t size, int milliseconds)
 {
+    const int handle = static_cast<int>(board);
     const Clock::time_point deadline = deadlineIn(milliseconds);
     const std::size_t sent = transferBefore(handle, POLLOUT, size, deadline, [&](std::size_t done) {
         return ::write(handle, data + done, size - done);
@@ -112,8 +113,9 @@ void CLinuxDeviceIo::pause(int milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-std::size_t CLinuxDeviceIo::collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds)
+std::size_t CLinuxDeviceIo::collect(DeviceHandle board, uint8_t *buffer, std::size_t capacity, int milliseconds)
 {
+    const int handle = static_cast<int>(board);
     const Clock::time_point deadline = deadlineIn(milliseconds);
     // Whatever arrives before the deadline counts. A full buffer, a hang-up
     // or a failed line ends the gathering but not the wait.
@@ -124,7 +126,7 @@ std::size_t CLinuxDeviceIo::collect(int handle, uint8_t *buffer, std::size_t cap
     return got;
 }
 
-void CLinuxDeviceIo::close(int handle)
+void CLinuxDeviceIo::close(DeviceHandle board)
 {
-    ::close(handle);
+    ::close(static_cast<int>(board));
 }

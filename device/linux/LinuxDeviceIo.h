@@ -8,9 +8,9 @@
 class CLinuxDeviceIo final : public IDeviceIo
 {
 public:
-    int open(const std::string &path) override;
-    bool write(int handle, const uint8_t *data, std::size_t size, int milliseconds) override;
+    DeviceHandle open(const std::string &path) override;
+    bool write(DeviceHandle handle, const uint8_t *data, std::size_t size, int milliseconds) override;
     void pause(int milliseconds) override;
-    std::size_t collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
-    void close(int handle) override;
+    std::size_t collect(DeviceHandle handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
+    void close(DeviceHandle handle) override;
 };

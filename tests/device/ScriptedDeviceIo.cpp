@@ -5,17 +5,17 @@
 #include <algorithm>
 #include <cstring>
 
-int CScriptedDeviceIo::open(const std::string &path)
+DeviceHandle CScriptedDeviceIo::open(const std::string &path)
 {
     events.push_back("open " + path);
     if (!boards.count(path))
         return kInvalidHandle;
     m_openPaths.push_back(path);
     ++openHandles;
-    return int(m_openPaths.size());
+    return DeviceHandle(m_openPaths.size());
 }
 
-const CScriptedDeviceIo::Board *CScriptedDeviceIo::boardOf(int handle) const
+const CScriptedDeviceIo::Board *CScriptedDeviceIo::boardOf(DeviceHandle handle) const
 {
     if (handle < 1 || std::size_t(handle) > m_openPaths.size())
         return nullptr;
@@ -23,7 +23,7 @@ const CScriptedDeviceIo::Board *CScriptedDeviceIo::boardOf(int handle) const
 }
 
 // The bytes go out at once; the call still lasts its whole time.
-bool CScriptedDeviceIo::write(int handle, const uint8_t *data, std::size_t size, int milliseconds)
+bool CScriptedDeviceIo::write(DeviceHandle handle, const uint8_t *data, std::size_t size, int milliseconds)
 {
     events.push_back("write " + std::to_string(milliseconds) + " " +
                      hexBytes(std::vector<uint8_t>(data, data + size)));
@@ -43,7 +43,7 @@ void CScriptedDeviceIo::pause(int milliseconds)
 }
 
 // Lasts its whole time; the reply counts when it is due by the end.
-std::size_t CScriptedDeviceIo::collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds)
+std::size_t CScriptedDeviceIo::collect(DeviceHandle handle, uint8_t *buffer, std::size_t capacity, int milliseconds)
 {
     events.push_back("collect " + std::to_string(capacity) + " " + std::to_string(milliseconds));
     m_nowMs += milliseconds;
@@ -55,7 +55,7 @@ std::size_t CScriptedDeviceIo::collect(int handle, uint8_t *buffer, std::size_t 
     return n;
 }
 
-void CScriptedDeviceIo::close(int handle)
+void CScriptedDeviceIo::close(DeviceHandle handle)
 {
     events.push_back("close");
     if (boardOf(handle))

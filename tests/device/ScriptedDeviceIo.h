@@ -20,21 +20,21 @@ public:
         int replyDelayMs = 0;       // after the write started
     };
 
-    int open(const std::string &path) override;
-    bool write(int handle, const uint8_t *data, std::size_t size, int milliseconds) override;
+    DeviceHandle open(const std::string &path) override;
+    bool write(DeviceHandle handle, const uint8_t *data, std::size_t size, int milliseconds) override;
     void pause(int milliseconds) override;
-    std::size_t collect(int handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
-    void close(int handle) override;
+    std::size_t collect(DeviceHandle handle, uint8_t *buffer, std::size_t capacity, int milliseconds) override;
+    void close(DeviceHandle handle) override;
 
     std::map<std::string, Board> boards; // a path not listed cannot be opened
     std::vector<std::string> events;
     int openHandles = 0;
 
 private:
-    const Board *boardOf(int handle) const;
+    const Board *boardOf(DeviceHandle handle) const;
 
     std::vector<std::string> m_openPaths; // index + 1 is the handle
     long long m_nowMs = 0;
     long long m_replyAtMs = -1;
-    int m_writtenHandle = kInvalidHandle;
+    DeviceHandle m_writtenHandle = kInvalidHandle;
 };

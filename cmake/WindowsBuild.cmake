@@ -1,0 +1,54 @@
+# The Windows build: everything below the GUI, with Windows' own calls, and
+# test programs that run under Wine. There is no Qt for MinGW in Debian, so
+# the wizard itself is built on Windows (README).
+enable_language(RC)
+enable_testing()
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# No MinGW runtime DLLs beside the programs: Windows does not have them.
+add_link_options(-static)
+
+# Wirelet.dll comes with the board's driver and is linked at load time
+# through an import library made from the list of its seven calls.
+set(TISKAR_WIRELET_CALL "" CACHE STRING "Calling convention of Wirelet.dll's calls (empty: C's; or __stdcall)")
+if(TISKAR_WIRELET_CALL STREQUAL "__stdcall")
+    set(wirelet_def ${PROJECT_SOURCE_DIR}/transport/Wirelet-stdcall.def)
+    set(wirelet_dlltool_options --kill-at)
+else()
+    set(wirelet_def ${PROJECT_SOURCE_DIR}/transport/Wirelet.def)
+    set(wirelet_dlltool_options)
+endif()
+set(wirelet_implib ${CMAKE_BINARY_DIR}/lib/libWirelet.dll.a)
+add_custom_command(OUTPUT ${wirelet_implib}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lib
+    COMMAND ${CMAKE_DLLTOOL} -d ${wirelet_def} -l ${wirelet_implib} -D Wirelet.dll ${wirelet_dlltool_options}
+    DEPENDS ${wirelet_def}
+    COMMENT "Making the import library of Wirelet.dll"
+    VERBATIM)
+add_custom_target(wirelet_import_library DEPENDS ${wirelet_implib})
+add_library(wirelet INTERFACE)
+add_dependencies(wirelet wirelet_import_library)
+target_include_directories(wirelet INTERFACE ${PROJECT_SOURCE_DIR}/transport)
+target_link_libraries(wirelet INTERFACE ${wirelet_implib})
+if(TISKAR_WIRELET_CALL)
+    target_compile_definitions(wirelet INTERFACE "WIRELET_CALL=${TISKAR_WIRELET_CALL}")
+endif()
+
+# The firmware image is the one the Linux build embeds; its generator is a
+# host program, so the cross build is handed the file.
+set(TISKAR_FIRMWARE_IMAGE "" CACHE FILEPATH "Firmware image to embed (the Linux build's firmware/placeholder-firmware.bin)")
+get_filename_component(firmware_file "${TISKAR_FIRMWARE_IMAGE}" ABSOLUTE)
+if(NOT TISKAR_FIRMWARE_IMAGE OR NOT EXISTS "${firmware_file}" OR IS_DIRECTORY "${firmware_file}")
+    message(FATAL_ERROR "TISKAR_FIRMWARE_IMAGE: give the firmware image file (no such file: '${TISKAR_FIRMWARE_IMAGE}')")
+endif()
+set(TISKAR_FIRMWARE_IMAGE_FILE ${firmware_file} CACHE INTERNAL "The firmware image file embedded into the program")
+
+# The executable's resources: the image, the icon group and the version
+# block. Every program that looks its image up carries the script.
+set(TISKAR_ICON_FILE ${PROJECT_SOURCE_DIR}/resources/TiskarUpd.ico)
+configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/TiskarUpd.rc @ONLY)
+set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
+set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${firmware_file};${TISKAR_ICON_FILE}")
+
+add_subdirectory(device)
+add_subdirectory(tests/windows)

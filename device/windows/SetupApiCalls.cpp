@@ -1,0 +1,7 @@
+#include "SetupApiCalls.h"
+
+SetupApiCalls SetupApiCalls::platform()
+{
+    return SetupApiCalls{&SetupDiGetClassDevsA, &SetupDiEnumDeviceInterfaces, &SetupDiGetDeviceInterfaceDetailA,
+                         &SetupDiDestroyDeviceInfoList};
+}

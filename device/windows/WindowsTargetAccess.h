@@ -1,0 +1,18 @@
+#pragma once
+
+#include "SetupApiEnumerator.h"
+#include "TargetAccess.h"
+#include "WindowsDeviceIo.h"
+
+// The boards of a Windows machine: the driver's device interfaces, queried
+// directly through their paths.
+class CWindowsTargetAccess final : public ITargetAccess
+{
+public:
+    int findTargets(std::list<std::string> &paths) override;
+    std::string queryTargetName(const std::string &path) override;
+
+private:
+    CSetupApiEnumerator m_enumerator;
+    CWindowsDeviceIo m_io;
+};
