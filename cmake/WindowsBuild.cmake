@@ -1,12 +1,13 @@
-# The Windows build: everything below the GUI, with Windows' own calls, and
-# test programs that run under Wine. There is no Qt for MinGW in Debian, so
-# the wizard itself is built on Windows (README).
+# The Windows build: the device layer with Windows' own calls and test
+# programs that run under Wine; with a static Qt 5.15 for MinGW in
+# CMAKE_PREFIX_PATH also the wizard itself, TiskarUpd.exe, in one file.
 enable_language(RC)
 enable_testing()
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # No MinGW runtime DLLs beside the programs: Windows does not have them.
-add_link_options(-static)
+# Release programs carry no symbols.
+add_link_options(-static $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 # Wirelet.dll comes with the board's driver and is linked at load time
 # through an import library made from the list of its seven calls.
@@ -52,3 +53,20 @@ set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS 
 
 add_subdirectory(device)
 add_subdirectory(tests/windows)
+
+# The wizard. Debian has no Qt for MinGW: without one only the layers below
+# are built.
+find_package(Qt5 5.15 QUIET COMPONENTS Widgets)
+if(NOT Qt5_FOUND)
+    message(STATUS "No Qt 5.15 for MinGW in CMAKE_PREFIX_PATH: TiskarUpd.exe is not built")
+    return()
+endif()
+# The texts' catalogues are compiled by Qt 5's lrelease: the Qt folder's own
+# on Windows, the host's (Debian's qttools5-dev-tools) when cross-building.
+find_package(Qt5LinguistTools 5.15 REQUIRED
+    HINTS /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake/Qt5LinguistTools)
+set(CMAKE_AUTOMOC ON)
+set(CMAKE_AUTORCC ON)
+add_subdirectory(wizard)
+add_subdirectory(pages)
+add_subdirectory(app)

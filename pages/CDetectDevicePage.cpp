@@ -117,6 +117,8 @@ void CDetectDevicePage::queryOnlyBoard(const std::string &path)
 
 void CDetectDevicePage::showChoice()
 {
+    // What the user was told, word for word: support reads it from the record.
+    qCInfo(lcWizard).noquote() << "detection shows:" << statusLabel->text();
     if (wizard->getStatus() != WizardStatus::kSuccess) {
         questionLabel->hide();
         yesButton->hide();
