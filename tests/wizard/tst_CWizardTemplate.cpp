@@ -1,4 +1,5 @@
 #include "CWizardTemplate.h"
+#include "QtCompat.h"
 #include "WizardControls.h"
 
 #include <QImage>
@@ -132,7 +133,7 @@ void TestCWizardTemplate::imagesComeFromTheResourceTree()
     CRecordingWizard wizard;
     auto *sideImage = namedChild<QLabel>(wizard, "sideImage");
     QVERIFY(sideImage);
-    QCOMPARE(sideImage->pixmap().size(), QSize(120, 300));
+    QCOMPARE(compat::labelPixmap(*sideImage).size(), QSize(120, 300));
     QCOMPARE(sideImage->minimumHeight(), 280);
     QCOMPARE(sideImage->maximumHeight(), 280);
     QVERIFY(!wizard.windowIcon().isNull());
