@@ -65,6 +65,7 @@ endif()
 # on Windows, the host's (Debian's qttools5-dev-tools) when cross-building.
 find_package(Qt5LinguistTools 5.15 REQUIRED
     HINTS /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake/Qt5LinguistTools)
+set(TISKAR_QT_MAJOR 5)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 add_subdirectory(wizard)

@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <cstring>
 #include <numeric>
 
 namespace {

@@ -4,6 +4,7 @@
 #include "GatedTransport.h"
 #include "HexDiff.h"
 #include "MemoryFirmwareImage.h"
+#include "QtCompat.h"
 #include "RecordingTransport.h"
 #include "ScriptedTargetAccess.h"
 #include "WizardControls.h"
@@ -116,7 +117,7 @@ private slots:
 
 void TestCUpdatePage::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("QThread|QObject|QWidget|QBasicTimer")));
+    compat::failOnWarning(QRegularExpression(QStringLiteral("QThread|QObject|QWidget|QBasicTimer")));
 }
 
 void TestCUpdatePage::constructedState()

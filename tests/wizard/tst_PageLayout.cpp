@@ -5,6 +5,7 @@
 #include "CUpdatePage.h"
 #include "CWelcomePage.h"
 #include "MemoryFirmwareImage.h"
+#include "QtCompat.h"
 #include "PageWidgets.h"
 #include "RecordingTransport.h"
 #include "ScriptedTargetAccess.h"
@@ -228,8 +229,8 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
     QVERIFY2(pageArea.bottom() < separatorTop, describe(page).constData());
     // A page wider than its place pushes the side image aside and crops it.
     auto *sideImage = namedChild<QLabel>(wizard, "sideImage");
-    QVERIFY(!sideImage->pixmap().isNull());
-    QVERIFY2(sideImage->width() >= sideImage->pixmap().width(), describe(sideImage).constData());
+    QVERIFY(!compat::labelPixmap(*sideImage).isNull());
+    QVERIFY2(sideImage->width() >= compat::labelPixmap(*sideImage).width(), describe(sideImage).constData());
     QVERIFY2(!sideImage->geometry().intersects(pageArea),
              (describe(sideImage) + " under " + describe(page)).constData());
 
