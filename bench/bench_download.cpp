@@ -6,6 +6,7 @@
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
 #include "FirmwareImage.h"
+#include "SpawnedProcess.h"
 #include "Transport.h"
 
 #include <wirelet.h>
@@ -18,11 +19,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -102,55 +105,64 @@ double rawPtyThroughput(const std::vector<uint8_t> &image)
     return megabytesPerSecond(image.size(), elapsed);
 }
 
+// How long the simulator may take to start or to report a download.
+constexpr int kSimulatorLineMs = 10000;
+constexpr int kFailureReportMs = 1000;
+
 struct Simulator
 {
-    pid_t pid = -1;
-    FILE *output = nullptr;
+    SpawnedProcess process;
+    std::string pending; // output read but not yet taken as a line
     std::string node;
 };
 
-bool startSimulator(const std::string &directory, char **options, Simulator *sim)
+// The simulator's next line, waiting at most `timeoutMs` for it; empty when
+// none came (a download the board never saw has no report).
+std::string simulatorLine(Simulator &sim, int timeoutMs)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return false;
-    sim->pid = fork();
-    if (sim->pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char *> argv{const_cast<char *>("board-sim"), const_cast<char *>("--dir"),
-                                 const_cast<char *>(directory.c_str())};
-        for (char **option = options; *option; ++option)
-            argv.push_back(*option);
-        argv.push_back(nullptr);
-        execv(BOARD_SIM_PATH, argv.data());
-        _exit(127);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const std::size_t end = sim.pending.find('\n');
+        if (end != std::string::npos) {
+            std::string line = sim.pending.substr(0, end);
+            sim.pending.erase(0, end + 1);
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd ready{sim.process.output, POLLIN, 0};
+        if (left <= 0 || poll(&ready, 1, int(left)) <= 0)
+            return {};
+        char chunk[4096];
+        const ssize_t n = read(sim.process.output, chunk, sizeof chunk);
+        if (n == 0)
+            return {};
+        if (n > 0)
+            sim.pending.append(chunk, std::size_t(n));
     }
-    close(pipeFds[1]);
-    sim->output = fdopen(pipeFds[0], "r");
-    char line[4096];
-    if (sim->pid < 0 || !sim->output || !std::fgets(line, sizeof line, sim->output)
-        || std::strncmp(line, "READY ", 6) != 0)
-        return false;
-    sim->node = std::string(line + 6, std::strcspn(line + 6, "\n"));
-    return true;
 }
 
-std::string simulatorLine(Simulator &sim)
+bool startSimulator(const std::string &directory, char **options, Simulator *sim)
 {
-    char line[4096];
-    return std::fgets(line, sizeof line, sim.output) ? std::string(line, std::strcspn(line, "\n")) : std::string();
+    std::vector<std::string> arguments{"--dir", directory, "--die-with-parent"};
+    for (char **option = options; *option; ++option)
+        arguments.push_back(*option);
+    if (!spawnWithOutputPipe(BOARD_SIM_PATH, arguments, &sim->process))
+        return false;
+    const std::string line = simulatorLine(*sim, kSimulatorLineMs);
+    if (line.compare(0, 6, "READY ") != 0)
+        return false;
+    sim->node = line.substr(6);
+    return true;
 }
 
 void stopSimulator(Simulator &sim)
 {
-    if (sim.pid > 0) {
-        kill(sim.pid, SIGTERM);
-        waitpid(sim.pid, nullptr, 0);
+    if (sim.process.pid > 0) {
+        kill(sim.process.pid, SIGTERM);
+        waitpid(sim.process.pid, nullptr, 0);
     }
-    if (sim.output)
-        std::fclose(sim.output);
+    if (sim.process.output >= 0)
+        close(sim.process.output);
 }
 
 // The program's own download over the linked library, watched from the
@@ -239,9 +251,22 @@ DownloadRun download(const std::string &node, const std::vector<uint8_t> &image)
 
 } // namespace
 
+const char *const kUsage =
+    "usage: bench-download [board-sim options]\n"
+    "Sends the full-size image to a board simulator several times and prints the\n"
+    "download rate against a raw pseudo-terminal, and the growth of resident memory.\n"
+    "Options other than --help go to the simulator (e.g. --max-packet 1048576);\n"
+    "see board-sim --help.\n";
+
 // Arguments, if any, go to the simulator (e.g. --max-packet 1048576).
-int main(int, char **argv)
+int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     const std::vector<uint8_t> image = makeImage();
 
     char directory[] = "/tmp/bench-download-XXXXXX";
@@ -249,11 +274,16 @@ int main(int, char **argv)
         std::perror("mkdtemp");
         return 1;
     }
+    // Whatever the simulator was told to leave there (--save) goes too.
+    auto removeDirectory = [&directory] {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    };
     Simulator sim;
     if (!startSimulator(directory, argv + 1, &sim)) {
         std::fprintf(stderr, "bench-download: the board simulator did not start\n");
         stopSimulator(sim);
-        rmdir(directory);
+        removeDirectory();
         return 1;
     }
 
@@ -266,7 +296,9 @@ int main(int, char **argv)
     std::string report;
     for (int round = 0; round < kRounds; ++round) {
         const DownloadRun run = download(sim.node, image);
-        report = simulatorLine(sim);
+        // A board reports a failure before it answers; one that never saw a
+        // packet reports nothing.
+        report = simulatorLine(sim, run.ok ? kSimulatorLineMs : kFailureReportMs);
         if (!run.ok) {
             best = run;
             break;
@@ -291,6 +323,6 @@ int main(int, char **argv)
         std::fprintf(stderr, "bench-download: the download failed (%s)\n", report.c_str());
     }
     stopSimulator(sim);
-    rmdir(directory);
+    removeDirectory();
     return result;
 }

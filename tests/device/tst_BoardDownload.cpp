@@ -1,8 +1,8 @@
 #include "BoardSimProcess.h"
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
-#include "ForwardingTransport.h"
 #include "MemoryFirmwareImage.h"
+#include "ShortTimeoutTransport.h"
 
 #include <QtTest>
 
@@ -10,26 +10,6 @@
 #include <numeric>
 
 namespace {
-
-// The real library, but every connection opened with a short timeout so a
-// board that stops answering fails the test quickly.
-class CShortTimeoutTransport final : public CForwardingTransport
-{
-public:
-    explicit CShortTimeoutTransport(int timeoutMs)
-        : CForwardingTransport(libraryTransport())
-        , m_timeoutMs(timeoutMs)
-    {
-    }
-
-    int commOpen(const char *path, int port, uint32_t *handle, int flags, int) override
-    {
-        return m_inner.commOpen(path, port, handle, flags, m_timeoutMs);
-    }
-
-private:
-    int m_timeoutMs;
-};
 
 // The connection as burnFirmware makes it, but keeping the download's own
 // result so 4 and 5 can be told apart.

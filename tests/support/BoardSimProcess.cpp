@@ -4,6 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <csignal>
+
+#include <poll.h>
+#include <unistd.h>
+
 namespace {
 
 // Generous: two test executables may start and stop simulators at once on
@@ -37,28 +43,46 @@ bool CBoardSimProcess::start(const QString &dir, const QStringList &options)
 
 bool CBoardSimProcess::start(const QStringList &options)
 {
-    m_process.setProgram(QStringLiteral(BOARD_SIM_PATH));
-    m_process.setArguments(QStringList{"--dir", directory()} + options);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    m_started = m_process.waitForStarted(kStartMs);
+    std::vector<std::string> arguments{"--dir", directory().toStdString(), "--die-with-parent"};
+    for (const QString &option : options)
+        arguments.push_back(option.toStdString());
+    m_started = spawnWithOutputPipe(BOARD_SIM_PATH, arguments, &m_child);
     if (!m_started)
         return false;
+    m_running = m_outputOpen = true;
     // READY is its first line; everything after it is a report.
     const QDeadlineTimer deadline(kStartMs);
-    while (m_lines.isEmpty() && m_process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    while (m_lines.isEmpty() && !deadline.hasExpired() && waitForOutput(int(deadline.remainingTime())))
         readLines();
-    }
     if (m_lines.isEmpty() || !m_lines.first().startsWith(kReady))
         return false;
     m_linkPath = m_lines.takeFirst().mid(kReady.size());
     return !m_linkPath.isEmpty();
 }
 
+bool CBoardSimProcess::waitForOutput(int timeoutMs)
+{
+    if (!m_outputOpen)
+        return false;
+    pollfd ready{m_child.output, POLLIN, 0};
+    ::poll(&ready, 1, qMax(1, timeoutMs));
+    return true;
+}
+
 void CBoardSimProcess::readLines()
 {
-    m_partial += m_process.readAllStandardOutput();
+    char chunk[4096];
+    ssize_t n = 0;
+    while (m_outputOpen && (n = ::read(m_child.output, chunk, sizeof chunk)) != 0) {
+        if (n < 0) {
+            if (errno != EINTR)
+                break; // EAGAIN: all there is for now
+            continue;
+        }
+        m_partial.append(chunk, n);
+    }
+    if (n == 0)
+        m_outputOpen = false;
     qsizetype end;
     while ((end = m_partial.indexOf('\n')) >= 0) {
         m_lines << QString::fromUtf8(m_partial.left(end)).trimmed();
@@ -87,9 +111,8 @@ QString CBoardSimProcess::waitForLine(const QString &prefix, int timeoutMs)
     for (;;) {
         readLines();
         const QString line = findLine(prefix);
-        if (!line.isEmpty() || deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+        if (!line.isEmpty() || deadline.hasExpired() || !waitForOutput(int(deadline.remainingTime())))
             return line;
-        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
 }
 
@@ -97,17 +120,21 @@ BoardSimExit CBoardSimProcess::stop()
 {
     if (!m_started)
         return {};
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(kStopMs)) {
-            m_process.kill();
-            m_process.waitForFinished(kStopMs);
-            return {-1, !QFileInfo(m_linkPath).isSymLink()};
+    if (m_running) {
+        ::kill(m_child.pid, SIGTERM);
+        int code = waitForExit(m_child.pid, kStopMs);
+        if (code == -2) {
+            ::kill(m_child.pid, SIGKILL);
+            waitForExit(m_child.pid, kStopMs);
+            code = -1;
         }
+        m_running = false;
+        m_exitCode = code;
         readLines();
+        ::close(m_child.output);
+        m_outputOpen = false;
     }
-    const bool normal = m_process.exitStatus() == QProcess::NormalExit;
-    return {normal ? m_process.exitCode() : -1, !QFileInfo(m_linkPath).isSymLink()};
+    return {m_exitCode, !QFileInfo(m_linkPath).isSymLink()};
 }
 
 QString downloadAcceptedLine(std::size_t size, uint32_t sum)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "SpawnedProcess.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@ struct BoardSimExit
 
 // The board simulator as a child process for one test: publishes its link
 // in a given directory or a private temporary one, and is ended (SIGTERM)
-// when destroyed.
+// when destroyed, or when the test process dies.
 class CBoardSimProcess
 {
 public:
@@ -52,13 +53,21 @@ public:
     // counts as crashed.
     BoardSimExit stop();
 
+    // Its process id while it may run, else -1.
+    qint64 processId() const { return m_running ? m_child.pid : -1; }
+
 private:
     void readLines();
+    // Waits up to `timeoutMs` for more output; false once it has closed it.
+    bool waitForOutput(int timeoutMs);
     QString findLine(const QString &prefix) const;
 
     std::unique_ptr<QTemporaryDir> m_privateDir;
     QString m_dir;
-    QProcess m_process;
+    SpawnedProcess m_child;
+    bool m_running = false;
+    bool m_outputOpen = false;
+    int m_exitCode = -1;
     QString m_linkPath;
     QStringList m_lines;
     QByteArray m_partial;

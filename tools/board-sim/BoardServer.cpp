@@ -194,8 +194,9 @@ void BoardServer::onPacket(uint32_t sequence, const uint8_t *packet, std::size_t
 {
     board::PacketOutcome outcome = m_session.onPacket(packet, size);
     saveImageBytes(outcome.startsDownload, outcome.data, outcome.dataSize);
-    if (!outcome.report.empty())
-        finishSaving();
+    // A download whose bytes could not be kept is no success of the board.
+    if (!outcome.report.empty() && !finishSaving() && outcome.report.rfind(board::kAcceptedReport, 0) == 0)
+        outcome.report = "DOWNLOAD FAILED could not save to " + m_config.saveFile;
     switch (outcome.action) {
     case board::PacketOutcome::Action::Reply:
         for (int i = 0; i < outcome.replyCount; ++i)
@@ -240,15 +241,21 @@ void BoardServer::saveImageBytes(bool startsDownload, const uint8_t *data, std::
 {
     if (m_config.saveFile.empty())
         return;
-    if (startsDownload)
+    if (startsDownload) {
         m_save.reset(std::fopen(m_config.saveFile.c_str(), "wb"));
-    if (m_save && size > 0)
-        std::fwrite(data, 1, size, m_save.get());
+        m_saveFailed = !m_save;
+    }
+    if (m_save && size > 0 && std::fwrite(data, 1, size, m_save.get()) != size)
+        m_saveFailed = true;
 }
 
-void BoardServer::finishSaving()
+bool BoardServer::finishSaving()
 {
-    m_save.reset();
+    if (m_save && std::fclose(m_save.release()) != 0)
+        m_saveFailed = true;
+    const bool saved = !m_saveFailed;
+    m_saveFailed = false;
+    return saved;
 }
 
 void BoardServer::printReport(const std::string &line)

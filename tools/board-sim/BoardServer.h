@@ -68,7 +68,9 @@ private:
     void send(std::vector<uint8_t> bytes);
     void sendFrame(uint8_t type, uint32_t sequence, const uint8_t *payload, std::size_t size);
     void saveImageBytes(bool startsDownload, const uint8_t *data, std::size_t size);
-    void finishSaving();
+    // Closes the save file; false when any of the download's bytes could
+    // not be written to it.
+    bool finishSaving();
     void printReport(const std::string &line);
 
     PublishedPty &m_pty;
@@ -87,4 +89,5 @@ private:
     double m_tokens = 0;
     Clock::time_point m_lastRefill;
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> m_save{nullptr, &std::fclose};
+    bool m_saveFailed = false;
 };

@@ -10,6 +10,9 @@
 
 namespace board {
 
+// How the report line of a download the board accepted begins.
+constexpr const char *kAcceptedReport = "DOWNLOAD OK ";
+
 // Faults the simulated board can be told to show; packet numbers are
 // 1-based within a download, 0 means never.
 struct DownloadFaults

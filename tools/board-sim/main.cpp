@@ -8,11 +8,16 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace {
 
+constexpr int kExitHelp = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 constexpr const char *kDirectoryName = "parvel";
@@ -45,7 +50,9 @@ const char *const kUsage =
     "                         so that a host with a shorter timeout leaves the frame cut off\n"
     "  --late-ack             answer each handshake only when the next one comes\n"
     "  --rate BYTES_PER_S     throughput limit on what it reads\n"
-    "  --save FILE            write the image bytes of each download to FILE\n";
+    "  --save FILE            write the image bytes of each download to FILE\n"
+    "  --die-with-parent      end when the process that started it ends\n"
+    "  --help                 print this and exit\n";
 
 bool parseNumber(const char *text, uint64_t low, uint64_t high, uint64_t *value)
 {
@@ -65,6 +72,9 @@ struct CommandLine
     BoardConfig config;
     std::string directory;
     std::string link = "board0";
+    bool directoryGiven = false;
+    bool dieWithParent = false;
+    bool help = false;
 };
 
 // False (with a message) on any unknown option or bad value.
@@ -79,7 +89,12 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             ++i;
             return parseNumber(value, low, high, &number);
         };
-        if (option == "--silent") {
+        if (option == "--help") {
+            line->help = true;
+            return true;
+        } else if (option == "--die-with-parent") {
+            line->dieWithParent = true;
+        } else if (option == "--silent") {
             config.silent = true;
         } else if (option == "--no-nul") {
             config.terminateName = false;
@@ -88,10 +103,15 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
         } else if (option == "--late-ack") {
             config.lateAck = true;
         } else if (!value) {
-            *error = option == "--help" ? "" : "missing value or unknown option: " + option;
+            *error = "missing value or unknown option: " + option;
             return false;
         } else if (option == "--dir") {
             line->directory = value, ++i;
+            line->directoryGiven = true;
+            if (line->directory.empty()) {
+                *error = "--dir takes a directory, not an empty text";
+                return false;
+            }
         } else if (option == "--link") {
             line->link = value, ++i;
             if (line->link.empty() || line->link.find('/') != std::string::npos) {
@@ -102,6 +122,10 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             config.name = value, ++i;
         } else if (option == "--save") {
             config.saveFile = value, ++i;
+            if (config.saveFile.empty()) {
+                *error = "--save takes a file name";
+                return false;
+            }
         } else if (option == "--byte-order") {
             ++i;
             if (std::strcmp(value, "little") != 0 && std::strcmp(value, "big") != 0) {
@@ -134,7 +158,7 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             return false;
         }
     }
-    if (line->directory.empty()) {
+    if (!line->directoryGiven) {
         const char *runtime = std::getenv("XDG_RUNTIME_DIR");
         if (!runtime || !*runtime) {
             *error = "XDG_RUNTIME_DIR is not set: give --dir";
@@ -143,6 +167,21 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
         line->directory = std::string(runtime) + "/" + kDirectoryName;
     }
     return true;
+}
+
+// The file must be writable before any download counts on it.
+bool canSave(const std::string &file)
+{
+    return file.empty() || std::ofstream(file, std::ios::binary | std::ios::trunc).good();
+}
+
+// A simulator started by a test must not outlive it: it would keep the
+// test runner's output open. The parent may already be gone before the
+// request takes effect, when this process is adopted at once.
+bool tieLifeToParent()
+{
+    const pid_t parent = getppid();
+    return prctl(PR_SET_PDEATHSIG, SIGTERM) == 0 && parent != 1 && getppid() == parent;
 }
 
 } // namespace
@@ -156,6 +195,18 @@ int main(int argc, char **argv)
             std::cerr << "board-sim: " << error << "\n";
         std::cerr << kUsage;
         return kExitUsage;
+    }
+    if (line.help) {
+        std::cout << kUsage;
+        return kExitHelp;
+    }
+    if (line.dieWithParent && !tieLifeToParent()) {
+        std::cerr << "board-sim: its parent has already ended\n";
+        return kExitFailure;
+    }
+    if (!canSave(line.config.saveFile)) {
+        std::cerr << "board-sim: cannot write " << line.config.saveFile << ": " << std::strerror(errno) << "\n";
+        return kExitFailure;
     }
 
     // The stop signals are blocked except while the server waits, so a stop

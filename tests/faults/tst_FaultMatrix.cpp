@@ -1,0 +1,219 @@
+#include "BoardSimProcess.h"
+#include "DeviceDescriptor.h"
+#include "FirmwareDownload.h"
+#include "LinuxTargetAccess.h"
+#include "MemoryFirmwareImage.h"
+#include "ShortTimeoutTransport.h"
+
+#include <QtTest>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The transport's timeout in these rows. TISKAR_FAULT_TIMEOUT_MS=26214 runs
+// them with the program's own, to measure the longest wait by hand.
+int transportTimeoutMs()
+{
+    bool ok = false;
+    const int fromEnvironment = qEnvironmentVariableIntValue("TISKAR_FAULT_TIMEOUT_MS", &ok);
+    return ok && fromEnvironment > 0 ? fromEnvironment : 500;
+}
+
+// Only a hang fails a row: an update may wait once for the open, the
+// handshake and each packet's send and answer, each bounded by the timeout;
+// the rest is slack for a loaded machine.
+qint64 hangBoundMs()
+{
+    return 4 * qint64(transportTimeoutMs()) + 20000;
+}
+
+// 10000 bytes in packets of 2048: five packets.
+constexpr std::size_t kImageSize = 10000;
+const QStringList kPacketOptions{"--max-packet", "2048"};
+
+// What happens to the board's link after detection and before the download.
+enum class Swap { None, Removed, RegularFile, Fifo, OtherBoard, EndlessNode, Held };
+
+int threadCount()
+{
+    return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
+
+bool processGone(qint64 pid)
+{
+    return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Swap)
+
+class TestFaultMatrix : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void update_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("imageSize");
+        QTest::addColumn<Swap>("swap");
+        QTest::addColumn<bool>("freeze");
+        QTest::addColumn<int>("status");
+
+        const int n = int(kImageSize);
+        QTest::newRow("vanishes at the first packet") << QStringList{"--vanish-at-packet", "1"} << n << Swap::None << false << 1;
+        QTest::newRow("vanishes at a middle packet") << QStringList{"--vanish-at-packet", "3"} << n << Swap::None << false << 1;
+        QTest::newRow("vanishes at the last packet") << QStringList{"--vanish-at-packet", "5"} << n << Swap::None << false << 1;
+        QTest::newRow("silent from the first packet") << QStringList{"--stop-at-packet", "1"} << n << Swap::None << false << 1;
+        QTest::newRow("silent from a middle packet") << QStringList{"--stop-at-packet", "3"} << n << Swap::None << false << 1;
+        QTest::newRow("silent at the last packet") << QStringList{"--stop-at-packet", "5"} << n << Swap::None << false << 1;
+        QTest::newRow("frozen mid-transfer") << QStringList{"--rate", "20000"} << n << Swap::None << true << 1;
+        QTest::newRow("refuses a packet") << QStringList{"--refuse-packet", "2"} << n << Swap::None << false << 1;
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << n << Swap::None << false << 1;
+        QTest::newRow("largest packet 16") << QStringList{"--max-packet", "16"} << n << Swap::None << false << 1;
+        // One byte per packet: a short image keeps the row quick.
+        QTest::newRow("largest packet 17") << QStringList{"--max-packet", "17"} << 300 << Swap::None << false << 0;
+        QTest::newRow("largest packet 16 MiB") << QStringList{"--max-packet", "16777216"} << n << Swap::None << false << 0;
+        QTest::newRow("held by another") << QStringList{} << n << Swap::Held << false << 1;
+        QTest::newRow("link removed") << QStringList{} << n << Swap::Removed << false << 1;
+        QTest::newRow("link now a regular file") << QStringList{} << n << Swap::RegularFile << false << 1;
+        QTest::newRow("link now a FIFO") << QStringList{} << n << Swap::Fifo << false << 1;
+        QTest::newRow("link now an endless node") << QStringList{} << n << Swap::EndlessNode << false << 1;
+        // The update goes to the board now at the link, and only a board that
+        // took the whole image makes it a success.
+        QTest::newRow("link now another board") << QStringList{} << n << Swap::OtherBoard << false << 0;
+    }
+
+    void update()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, imageSize);
+        QFETCH(Swap, swap);
+        QFETCH(bool, freeze);
+        QFETCH(int, status);
+
+        const QStringList descriptorsBefore = openDescriptors();
+        const int threadsBefore = threadCount();
+        QTemporaryDir boards;
+        QVERIFY(boards.isValid());
+        const QString dir = boards.path() + "/parvel";
+        qint64 boardPid = -1, otherPid = -1;
+        {
+            CBoardSimProcess board;
+            const QString saved = boards.path() + "/received.bin";
+            QVERIFY(board.start(dir, kPacketOptions + QStringList{"--save", saved} + options));
+            boardPid = board.processId();
+            const std::string link = board.linkPath().toStdString();
+            std::string descriptor = formatDeviceDescriptor("VELVANE SIM-1", link);
+
+            // Rows that change the link are detected first, as the wizard does.
+            if (swap != Swap::None) {
+                CLinuxTargetAccess targets({dir.toStdString()});
+                std::list<std::string> paths;
+                QCOMPARE(targets.findTargets(paths), 1);
+                const std::string name = targets.queryTargetName(paths.front());
+                QCOMPARE(name, std::string("VELVANE SIM-1"));
+                descriptor = formatDeviceDescriptor(name, paths.front());
+            }
+            CBoardSimProcess other;
+            const QString otherSaved = boards.path() + "/other.bin";
+            int held = -1;
+            const QByteArray fileContents("not a board");
+            switch (swap) {
+            case Swap::None:
+                break;
+            case Swap::Removed:
+                QVERIFY(::unlink(link.c_str()) == 0);
+                break;
+            case Swap::RegularFile: {
+                QVERIFY(::unlink(link.c_str()) == 0);
+                QFile file(board.linkPath());
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fileContents) == fileContents.size());
+                break;
+            }
+            case Swap::Fifo:
+                QVERIFY(::unlink(link.c_str()) == 0 && ::mkfifo(link.c_str(), 0600) == 0);
+                break;
+            case Swap::EndlessNode:
+                QVERIFY(::unlink(link.c_str()) == 0 && ::symlink("/dev/zero", link.c_str()) == 0);
+                break;
+            case Swap::OtherBoard:
+                QVERIFY(other.start(boards.path() + "/elsewhere", kPacketOptions + QStringList{"--save", otherSaved}));
+                otherPid = other.processId();
+                QVERIFY(::unlink(link.c_str()) == 0);
+                QVERIFY(::symlink(QFileInfo(other.linkPath()).symLinkTarget().toLocal8Bit().constData(),
+                                  link.c_str()) == 0);
+                break;
+            case Swap::Held:
+                // Another open of the node, as another program's would be.
+                held = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+                QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+                break;
+            }
+
+            const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 7);
+            CMemoryFirmwareImage image(bytes);
+            CShortTimeoutTransport transport(transportTimeoutMs());
+            std::thread freezer;
+            if (freeze) {
+                freezer = std::thread([boardPid] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    ::kill(pid_t(boardPid), SIGSTOP);
+                });
+            }
+            QElapsedTimer clock;
+            clock.start();
+            const int got = burnFirmware(descriptor, DownloadContext{transport, image, {}});
+            const qint64 elapsedMs = clock.elapsed();
+            if (freezer.joinable()) {
+                freezer.join();
+                ::kill(pid_t(boardPid), SIGCONT);
+            }
+            if (held >= 0)
+                ::close(held);
+            qInfo("%s: status %d after %lld ms (timeout %d ms)", QTest::currentDataTag(), got,
+                  static_cast<long long>(elapsedMs), transportTimeoutMs());
+
+            QCOMPARE(got, status);
+            QVERIFY2(elapsedMs < hangBoundMs(), qPrintable(QString("took %1 ms").arg(elapsedMs)));
+            const QByteArray sent(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+            // A success means the board at the link holds the whole image.
+            const QString receiver = swap == Swap::OtherBoard ? otherSaved : saved;
+            if (status == 0)
+                QCOMPARE(contentsOf(receiver), sent);
+            if (swap == Swap::OtherBoard)
+                QVERIFY(board.reports().filter("DOWNLOAD").isEmpty());
+            if (swap == Swap::RegularFile)
+                QCOMPARE(contentsOf(board.linkPath()), fileContents);
+
+            // What the test itself put at the link is its own to remove.
+            if (swap != Swap::None && swap != Swap::Held && swap != Swap::Removed)
+                QVERIFY(::unlink(link.c_str()) == 0);
+            if (swap == Swap::OtherBoard)
+                QCOMPARE(other.stop().code, 0);
+            QCOMPARE(board.stop().code, 0);
+        }
+        QVERIFY(processGone(boardPid));
+        QVERIFY(processGone(otherPid));
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(openDescriptors(), descriptorsBefore);
+        QCOMPARE(threadCount(), threadsBefore);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFaultMatrix)
+#include "tst_FaultMatrix.moc"
