@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr std::size_t kImageSize = 12902619;
+constexpr std::size_t kImageSize = IMAGE_SIZE; // the real image's, from the build
 constexpr int kRounds = 5;
 constexpr std::size_t kChunk = 64 * 1024;
 

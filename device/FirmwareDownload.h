@@ -25,10 +25,6 @@ constexpr int kDownloadRefused = 4;      // refused, failed on the line, could n
 constexpr int kDownloadSumMismatch = 5;
 constexpr int kDownloadNoImage = -1;
 
-// Where the image is looked up.
-constexpr const char *kFirmwareType = "BINFILE";
-constexpr int kFirmwareId = 104;
-
 // Opens and connects the board named by the descriptor, downloads the image
 // and tears the connection down again on every path. 0 when the board
 // confirmed the whole image, 1 on any failure.

@@ -1,6 +1,6 @@
-#include "BoardDirectoryEnumerator.h"
+#include "linux/BoardDirectoryEnumerator.h"
 
-#include <QtTest>
+#include <QTest>
 
 // Boards are published as links to a character device; the kernel's memory
 // devices stand in for boards' nodes.
