@@ -4,7 +4,7 @@
 #include "ForwardingTransport.h"
 #include "MemoryFirmwareImage.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <numeric>
 

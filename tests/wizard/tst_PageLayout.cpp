@@ -13,7 +13,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include <QTranslator>
 
