@@ -5,8 +5,8 @@
 
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
-#include "FirmwareImage.h"
-#include "Transport.h"
+#include "IFirmwareImage.h"
+#include "ITransport.h"
 
 #include <wirelet.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FirmwareImage.h"
-#include "Transport.h"
+#include "IFirmwareImage.h"
+#include "ITransport.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "TargetQuery.h"
 
 #include "CommandPacket.h"
-#include "TargetLink.h"
+#include "CTargetLink.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "CTiskarUpdater.h"
 #include "DeviceDescriptor.h"
+#include "ITargetAccess.h"
 #include "PageWidgets.h"
-#include "TargetAccess.h"
 #include "WizardLog.h"
 #include "WizardStatus.h"
 

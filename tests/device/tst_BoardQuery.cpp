@@ -1,6 +1,6 @@
 #include "BoardSimProcess.h"
 #include "DeviceLog.h"
-#include "linux/LinuxTargetAccess.h"
+#include "linux/CLinuxTargetAccess.h"
 #include "TargetQuery.h"
 
 #include <QTest>

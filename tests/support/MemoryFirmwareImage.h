@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "LinuxDeviceIo.h"
+#include "CLinuxDeviceIo.h"
 
 #include "Deadline.h"
 #include "DeviceLog.h"
