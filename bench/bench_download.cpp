@@ -5,9 +5,9 @@
 
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
+#include "ITransport.h"
 #include "SpawnedProcess.h"
-#include "Transport.h"
 
 #include <wirelet.h>
 
@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr std::size_t kImageSize = 12902619;
+constexpr std::size_t kImageSize = IMAGE_SIZE; // the real image's, from the build
 constexpr int kRounds = 5;
 constexpr std::size_t kChunk = 64 * 1024;
 

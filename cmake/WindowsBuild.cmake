@@ -51,6 +51,7 @@ configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/Tis
 set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
 set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${firmware_file};${TISKAR_ICON_FILE}")
 
+add_subdirectory(common)
 add_subdirectory(device)
 add_subdirectory(tests/windows)
 

@@ -1,5 +1,7 @@
 #include "CommandHeader.h"
 
+#include "ByteOrder.h"
+
 #include <cstring>
 
 namespace {
@@ -18,16 +20,13 @@ uint8_t classOf(uint8_t command)
     }
 }
 
+// Network byte order unless the caller asks for the host's own.
 void storeWord(uint8_t *at, uint32_t word, bool hostOrder)
 {
-    if (hostOrder) {
+    if (hostOrder)
         std::memcpy(at, &word, sizeof word);
-        return;
-    }
-    at[0] = uint8_t(word >> 24);
-    at[1] = uint8_t(word >> 16);
-    at[2] = uint8_t(word >> 8);
-    at[3] = uint8_t(word);
+    else
+        store32(at, word, false);
 }
 
 } // namespace

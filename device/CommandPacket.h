@@ -13,7 +13,9 @@ struct CommandPacket
     CommandHeader header{};
     char data[kDataSize]{};
 };
-static_assert(sizeof(CommandPacket) == 276, "a command packet is 276 bytes");
+// Written to the board as it lies in memory, so no padding may come between.
+static_assert(sizeof(CommandPacket) == CommandHeaderLayout::kSize + CommandPacket::kDataSize,
+              "a command packet is the header followed directly by the data area");
 
 // Bytes to send: the header alone when the data area is empty, otherwise the
 // header, the text and its terminating NUL.

@@ -1,5 +1,7 @@
 #include "DeviceDescriptor.h"
 
+#include <wirelet.h>
+
 #include <cctype>
 #include <climits>
 
@@ -70,7 +72,7 @@ std::size_t openingAt(const std::string &text, std::size_t at, std::size_t end)
 
 std::string formatDeviceDescriptor(const std::string &name, const std::string &path)
 {
-    return name + " (" + path + " : 0)";
+    return name + " (" + path + " : " + std::to_string(WIRELET_PORT_NODE) + ")";
 }
 
 bool isDescribablePath(const std::string &path)

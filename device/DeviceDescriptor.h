@@ -6,12 +6,14 @@
 #include <string>
 
 // The text that names the board chosen for the update: "NAME (PATH : PORT)".
-// The port is always 0 for a board on USB.
+// The port is the transport library's port of the board's own node, always
+// 0 for a board on USB.
 
 // Longest name: a board's reply may fill its whole name field without a NUL.
 constexpr std::size_t kDescriptorNameMax = CommandPacket::kDataSize;
-// Longest path the descriptor may carry.
-constexpr std::size_t kDescriptorPathMax = 259;
+// Longest path the descriptor may carry: a field as large as the name's,
+// less its terminating NUL.
+constexpr std::size_t kDescriptorPathMax = CommandPacket::kDataSize - 1;
 // The first character of an absolute board path: "/" of a device node on
 // Linux, "\\" of a device interface path ("\\?\usb#...") on Windows.
 #ifdef _WIN32

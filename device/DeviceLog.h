@@ -12,7 +12,7 @@ enum class DeviceLogLevel { Info, Warning };
 using DeviceLogSink = std::function<void(DeviceLogLevel level, const std::string &line)>;
 
 // Replaces the sink; an empty one drops every line.
-void setDeviceLogSink(DeviceLogSink sink);
+void setDeviceLogSink(DeviceLogSink replacement);
 
 void logDeviceInfo(const std::string &line);
 void logDeviceWarning(const std::string &line);

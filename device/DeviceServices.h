@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FirmwareImage.h"
-#include "TargetAccess.h"
-#include "Transport.h"
+#include "IFirmwareImage.h"
+#include "ITargetAccess.h"
+#include "ITransport.h"
 
 #include <functional>
 

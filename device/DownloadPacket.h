@@ -17,7 +17,8 @@
 //                    whole image; 0 otherwise
 //
 // The 16- and 32-bit fields are little-endian when the connection's
-// byte-order option is nonzero and big-endian when it is zero.
+// byte-order option is nonzero and big-endian when it is zero (ByteOrder.h
+// stores and loads them).
 namespace DownloadPacket {
 constexpr std::size_t kSignatureOffset = 0;
 constexpr std::size_t kMarkerOffset = 2;
@@ -41,9 +42,4 @@ void writeDefaultHeader(uint8_t *header);
 
 // The header of a request, before length, lastFlag and checksum are set.
 void writeRequestHeader(uint8_t *header);
-
-void store16(uint8_t *at, uint16_t value, bool littleEndian);
-void store32(uint8_t *at, uint32_t value, bool littleEndian);
-uint16_t load16(const uint8_t *at, bool littleEndian);
-uint32_t load32(const uint8_t *at, bool littleEndian);
 } // namespace DownloadPacket

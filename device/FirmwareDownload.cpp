@@ -1,8 +1,11 @@
 #include "FirmwareDownload.h"
 
+#include "ByteOrder.h"
 #include "DeviceDescriptor.h"
 #include "DeviceLog.h"
 #include "DownloadPacket.h"
+
+#include <wirelet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,15 +16,16 @@ namespace {
 
 using namespace DownloadPacket;
 
-// The arguments the transport library is called with.
-constexpr int kOpenFlags = 0;
+// The program's own arguments to the transport library (its modes, options
+// and codes are the library's, in wirelet.h). A library substituted at load
+// time may rely on exactly these values, so they are fixed, not tuned.
+constexpr int kOpenFlags = 0; // reserved
+// The library's bound on each blocking call of the connection, about 26 s:
+// how long a packet may take to go out, and the board to answer it, before
+// the download counts as failed.
 constexpr int kOpenTimeoutMs = 26214;
-constexpr int kConnectMode = 66;
-constexpr uint8_t kConnectOption = 1;
-constexpr int kSendMode = 66;
-constexpr int kSendFlags = 1;
-constexpr int kOptionLargestPacket = 1;
-constexpr int kOptionByteOrder = 16;
+constexpr uint8_t kConnectOptions = 1; // handed on to the board in the handshake
+constexpr int kSendFlags = 1;          // travels in the frame of every packet
 
 struct Connection
 {
@@ -36,7 +40,7 @@ struct Connection
 bool queryLargestPacket(Connection &connection)
 {
     int32_t largest = 0;
-    if (const int result = connection.transport.commGetOption(connection.handle, kOptionLargestPacket, &largest)) {
+    if (const int result = connection.transport.commGetOption(connection.handle, WIRELET_OPTION_MAX_PACKET, &largest)) {
         logDeviceWarning("CommGetOption(largest packet) failed with result " + std::to_string(result));
         return false;
     }
@@ -53,7 +57,7 @@ bool queryLargestPacket(Connection &connection)
 void queryByteOrder(Connection &connection)
 {
     int32_t order = 1;
-    connection.transport.commGetOption(connection.handle, kOptionByteOrder, &order);
+    connection.transport.commGetOption(connection.handle, WIRELET_OPTION_BYTE_ORDER, &order);
     connection.littleEndian = order != 0;
     logDeviceInfo("connection: largest packet " + std::to_string(connection.largestPacket) + " bytes, "
                   + (connection.littleEndian ? "little-endian" : "big-endian"));
@@ -91,7 +95,7 @@ bool exchangePacket(const Connection &connection, const uint8_t *packet, std::si
                     const std::string &place)
 {
     if (const int result = connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize),
-                                                             kSendMode, kSendFlags)) {
+                                                             WIRELET_MODE_BLOCKS, kSendFlags)) {
         logDeviceWarning("CommSendData failed with result " + std::to_string(result) + " at " + place);
         return false;
     }
@@ -212,8 +216,8 @@ int openAndDownload(const std::string &descriptor, const DownloadContext &contex
         return 1;
     }
 
-    uint8_t connectOption = kConnectOption;
-    if (const int result = transport.commConnect(handle, kConnectMode, &connectOption, 0, 0)) {
+    uint8_t connectOptions = kConnectOptions;
+    if (const int result = transport.commConnect(handle, WIRELET_MODE_BLOCKS, &connectOptions, 0, 0)) {
         logDeviceWarning("CommConnect failed with result " + std::to_string(result));
         transport.commClose(handle);
         return 1;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FirmwareImage.h"
-#include "Transport.h"
+#include "IFirmwareImage.h"
+#include "ITransport.h"
 
 #include <cstdint>
 #include <functional>
@@ -24,10 +24,6 @@ constexpr int kDownloadOk = 0;
 constexpr int kDownloadRefused = 4;      // refused, failed on the line, could not start, or stopped
 constexpr int kDownloadSumMismatch = 5;
 constexpr int kDownloadNoImage = -1;
-
-// Where the image is looked up.
-constexpr const char *kFirmwareType = "BINFILE";
-constexpr int kFirmwareId = 104;
 
 // Opens and connects the board named by the descriptor, downloads the image
 // and tears the connection down again on every path. 0 when the board

@@ -1,12 +1,21 @@
 #include "TargetQuery.h"
 
 #include "CommandPacket.h"
-#include "TargetLink.h"
+#include "CTargetLink.h"
+
+namespace {
+
+// The identity query: command 'Q' with all 32 bits of the value set (the
+// 32-bit -1), no parameters and no payload.
+constexpr char kIdentityCommand = 'Q';
+constexpr uint32_t kIdentityValue = 0xFFFFFFFFu;
+
+} // namespace
 
 std::string queryTargetName(IDeviceIo &io, const std::string &path)
 {
     CommandPacket query;
-    buildCommandHeader(query.header, 'Q', 0, 0, 0xFFFFFFFFu, 0, false);
+    buildCommandHeader(query.header, kIdentityCommand, 0, 0, kIdentityValue, 0, false);
     const std::size_t length = commandPacketLength(query);
 
     CTargetLink link(io, path);

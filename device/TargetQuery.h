@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceIo.h"
+#include "IDeviceIo.h"
 
 #include <string>
 

@@ -6,18 +6,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr int kMinimumWidth = 270;
-constexpr int kMinimumHeight = 280;
-
-} // namespace
-
 CBootRestartPage::CBootRestartPage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
 {
-    layout = makePageLayout(this, "bootRestartPage", kMinimumWidth, kMinimumHeight);
+    layout = makePageLayout(this, "bootRestartPage", kTextPageSize);
 
     powerOffLabel = makePageLabel(this, "powerOffLabel",
                                   tr("1. Use the power button to turn the Velvane projector off."), true);

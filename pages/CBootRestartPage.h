@@ -12,7 +12,7 @@ class CBootRestartPage : public QWidget
     Q_OBJECT
 
 public:
-    explicit CBootRestartPage(CTiskarUpdater *wizard);
+    explicit CBootRestartPage(CTiskarUpdater *owner);
 
     // Entry action: Back is disabled when the page was reached by Back from a
     // later page; the window made active.

@@ -24,7 +24,7 @@ class CBurnFirmwareThread : public QThread
 
 public:
     // Both must outlive the thread; the page owns it and waits for it.
-    CBurnFirmwareThread(CUpdatePage *page, CTiskarUpdater *wizard);
+    CBurnFirmwareThread(CUpdatePage *owner, CTiskarUpdater *updater);
     // Waits for run() to end, so the object never goes while it works.
     ~CBurnFirmwareThread() override;
 

@@ -2,15 +2,14 @@
 
 #include "CTiskarUpdater.h"
 #include "DeviceDescriptor.h"
+#include "ITargetAccess.h"
 #include "PageWidgets.h"
-#include "TargetAccess.h"
 #include "WizardLog.h"
 #include "WizardStatus.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
-#include <QSizePolicy>
 #include <QSpacerItem>
 #include <QVBoxLayout>
 
@@ -18,10 +17,8 @@
 
 namespace {
 
-constexpr int kMinimumWidth = 250;
-constexpr int kMinimumHeight = 250;
-constexpr int kChoiceSpacerWidth = 40;
-constexpr int kChoiceSpacerHeight = 5;
+// Above the question, in pixels.
+constexpr int kChoiceGap = 5;
 
 } // namespace
 
@@ -29,11 +26,10 @@ CDetectDevicePage::CDetectDevicePage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
 {
-    mainLayout = makePageLayout(this, "detectDevicePage", kMinimumWidth, kMinimumHeight);
+    mainLayout = makePageLayout(this, "detectDevicePage", kPageSize);
     statusLabel = makePageLabel(this, "statusLabel", tr("Searching for targets on USB bus"), true);
     blankLabel = makePageLabel(this, "blankLabel", QString(), true);
-    choiceSpacer =
-        new QSpacerItem(kChoiceSpacerWidth, kChoiceSpacerHeight, QSizePolicy::Expanding, QSizePolicy::Fixed);
+    choiceSpacer = makePageGap(kChoiceGap);
     questionLabel = makePageLabel(this, "questionLabel", tr("Would you like to update the firmware?"), false);
 
     choiceRow = new QHBoxLayout;

@@ -24,7 +24,7 @@ class CDetectDevicePage : public QWidget
     Q_OBJECT
 
 public:
-    explicit CDetectDevicePage(CTiskarUpdater *wizard);
+    explicit CDetectDevicePage(CTiskarUpdater *owner);
     ~CDetectDevicePage() override;
 
     // Entry actions, in this order. searchTargets blocks for about one

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kMinimumWidth = 270;
-constexpr int kMinimumHeight = 280;
-
 // Shown for a status that has no message of its own: the plain failure.
 constexpr int kFallbackMessage = WizardStatus::kFailed;
 
@@ -22,7 +19,7 @@ CFinishPage::CFinishPage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
 {
-    layout = makePageLayout(this, "finishPage", kMinimumWidth, kMinimumHeight);
+    layout = makePageLayout(this, "finishPage", kTextPageSize);
 
     messageLabel = makePageLabel(this, "messageLabel", QString(), true);
     closingLabel = makePageLabel(this, "closingLabel", tr("To close this wizard, press Finish."), false);

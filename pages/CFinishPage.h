@@ -14,7 +14,7 @@ class CFinishPage : public QWidget
     Q_OBJECT
 
 public:
-    explicit CFinishPage(CTiskarUpdater *wizard);
+    explicit CFinishPage(CTiskarUpdater *owner);
 
     // Entry action: shows the message for the status held at this moment.
     void enterPage();

@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -20,27 +19,17 @@ namespace {
 //
 //   stretch 1
 //   statusLabel     "Updating the firmware ..." / "... is complete."
-//   spacer          kSpacerWidth x kBarGap
+//   gap             kBarGap high
 //   progressBar     at least kBarMinimumWidth wide
-//   spacer          kSpacerWidth x kFailureGap
+//   gap             kFailureGap high
 //   failureLabel    hidden unless the update failed
-//   spacer          kSpacerWidth x kContinueGap
+//   gap             kContinueGap high
 //   continueLabel   hidden until the outcome is known
 //   stretch 1
-//
-// The spacers expand sideways and keep their height.
-constexpr int kPageMinimumWidth = 250;
-constexpr int kPageMinimumHeight = 250;
 constexpr int kBarMinimumWidth = 250;
-constexpr int kSpacerWidth = 40;
 constexpr int kBarGap = 10;
 constexpr int kFailureGap = 30;
 constexpr int kContinueGap = 60;
-
-void addGap(QVBoxLayout *layout, int height)
-{
-    layout->addItem(new QSpacerItem(kSpacerWidth, height, QSizePolicy::Expanding, QSizePolicy::Fixed));
-}
 
 } // namespace
 
@@ -50,7 +39,7 @@ CUpdatePage::CUpdatePage(CTiskarUpdater *owner)
     , tickCount(0)
     , timer(nullptr)
 {
-    mainLayout = makePageLayout(this, "updatePage", kPageMinimumWidth, kPageMinimumHeight);
+    mainLayout = makePageLayout(this, "updatePage", kPageSize);
     statusLabel = makePageLabel(this, "statusLabel", tr("Updating the firmware in the Velvane projector..."), false);
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -61,11 +50,11 @@ CUpdatePage::CUpdatePage(CTiskarUpdater *owner)
 
     mainLayout->addStretch(1);
     mainLayout->addWidget(statusLabel);
-    addGap(mainLayout, kBarGap);
+    mainLayout->addItem(makePageGap(kBarGap));
     mainLayout->addWidget(progressBar);
-    addGap(mainLayout, kFailureGap);
+    mainLayout->addItem(makePageGap(kFailureGap));
     mainLayout->addWidget(failureLabel);
-    addGap(mainLayout, kContinueGap);
+    mainLayout->addItem(makePageGap(kContinueGap));
     mainLayout->addWidget(continueLabel);
     mainLayout->addStretch(1);
 

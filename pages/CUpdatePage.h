@@ -26,7 +26,7 @@ public:
     static constexpr int kTickIntervalMs = 1200;
     static constexpr int kTickLimit = 160;
 
-    explicit CUpdatePage(CTiskarUpdater *wizard);
+    explicit CUpdatePage(CTiskarUpdater *owner);
     // Stops and waits for a worker that is still running.
     ~CUpdatePage() override;
 

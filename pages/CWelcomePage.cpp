@@ -4,24 +4,13 @@
 #include "PageWidgets.h"
 
 #include <QLabel>
-#include <QSizePolicy>
-#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kMinimumWidth = 250;
-constexpr int kMinimumHeight = 250;
-
-// Blank space between the paragraphs (width x height).
-constexpr int kSpacerWidth = 40;
+// Blank space between the paragraphs, in pixels.
 constexpr int kParagraphGap = 10;
 constexpr int kNoteGap = 120;
-
-QSpacerItem *gap(int height)
-{
-    return new QSpacerItem(kSpacerWidth, height, QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
 
 } // namespace
 
@@ -29,7 +18,7 @@ CWelcomePage::CWelcomePage(CTiskarUpdater *owner)
     : QWidget(nullptr)
     , wizard(owner)
 {
-    layout = makePageLayout(this, "welcomePage", kMinimumWidth, kMinimumHeight);
+    layout = makePageLayout(this, "welcomePage", kPageSize);
 
     welcomeLabel = makePageLabel(this, "welcomeLabel", tr("Welcome to the Velvane Projector Update Wizard."), true);
     purposeLabel = makePageLabel(this, "purposeLabel",
@@ -43,11 +32,11 @@ CWelcomePage::CWelcomePage(CTiskarUpdater *owner)
     exitLabel = makePageLabel(this, "exitLabel", tr("To exit, press Cancel. "), false);
 
     layout->addWidget(welcomeLabel);
-    layout->addItem(gap(kParagraphGap));
+    layout->addItem(makePageGap(kParagraphGap));
     layout->addWidget(purposeLabel);
-    layout->addItem(gap(kParagraphGap));
+    layout->addItem(makePageGap(kParagraphGap));
     layout->addWidget(driverNoteLabel);
-    layout->addItem(gap(kNoteGap));
+    layout->addItem(makePageGap(kNoteGap));
     layout->addWidget(continueLabel);
     layout->addWidget(exitLabel);
 }

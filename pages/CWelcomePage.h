@@ -13,7 +13,7 @@ class CWelcomePage : public QWidget
     Q_OBJECT
 
 public:
-    explicit CWelcomePage(CTiskarUpdater *wizard);
+    explicit CWelcomePage(CTiskarUpdater *owner);
 
     // Entry action: Back is disabled, the window made active.
     void enterPage();

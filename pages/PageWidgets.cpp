@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QSizePolicy>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace {
@@ -12,15 +13,23 @@ namespace {
 constexpr qreal kDialogPointSize = 8.0;
 constexpr int kDialogStretch = QFont::SemiCondensed;
 
+// The width a gap asks for before it expands.
+constexpr int kGapWidth = 40;
+
 } // namespace
 
-QVBoxLayout *makePageLayout(QWidget *page, const char *objectName, int minimumWidth, int minimumHeight)
+QVBoxLayout *makePageLayout(QWidget *page, const char *objectName, PageSize minimum)
 {
     page->setObjectName(QLatin1String(objectName));
     auto *layout = new QVBoxLayout(page);
     page->setSizePolicy(QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed));
-    page->setMinimumSize(minimumWidth, minimumHeight);
+    page->setMinimumSize(minimum.width, minimum.height);
     return layout;
+}
+
+QSpacerItem *makePageGap(int height)
+{
+    return new QSpacerItem(kGapWidth, height, QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 QLabel *makePageLabel(QWidget *page, const char *objectName, const QString &text, bool wordWrap)

@@ -1,5 +1,7 @@
 #include "WireletConnection.h"
 
+#include "ByteOrder.h"
+#include "Deadline.h"
 #include "wirelet.h"
 
 #include <algorithm>
@@ -29,13 +31,6 @@ uint32_t newConnectionId(uint32_t previous)
     while (id == 0 || id == previous)
         id = uint32_t(source());
     return id;
-}
-
-int millisecondsUntil(std::chrono::steady_clock::time_point until)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    // Round up so the last wait does not spin on a sub-millisecond rest.
-    return left.count() > 0 ? int(left.count()) + 1 : 0;
 }
 
 // A terminal line (a simulated board) must pass every byte unchanged and
@@ -138,7 +133,7 @@ int WireletConnection::awaitHelloAck(Clock::time_point until)
         const uint8_t *ack = frame.payload;
         if (frame.header.length < WIRELET_HELLO_ACK_SIZE || ack[0] != WIRELET_WIRE_VERSION)
             return WIRELET_ERR_PROTOCOL;
-        const uint32_t maxPacket = readLittle32(ack + WIRELET_ACK_MAX_PACKET_OFFSET);
+        const uint32_t maxPacket = load32(ack + WIRELET_ACK_MAX_PACKET_OFFSET, kFrameLittleEndian);
         if (maxPacket > uint32_t(INT32_MAX))
             return WIRELET_ERR_PROTOCOL;
         m_maxPacket = int32_t(maxPacket);

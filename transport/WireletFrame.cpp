@@ -1,18 +1,8 @@
 #include "WireletFrame.h"
 
+#include "ByteOrder.h"
 #include "Crc32.h"
 #include "wirelet.h"
-
-uint32_t readLittle32(const uint8_t *at)
-{
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-void writeLittle32(uint8_t *at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = uint8_t(value >> (8 * i));
-}
 
 namespace {
 
@@ -31,32 +21,34 @@ void encodeFrameHeader(const WireletFrameHeader &header, const void *payload, ui
     out[1] = WIRELET_FRAME_MAGIC1;
     out[WIRELET_FRAME_TYPE_OFFSET] = header.type;
     out[WIRELET_FRAME_FLAGS_OFFSET] = header.flags;
-    writeLittle32(out + WIRELET_FRAME_LENGTH_OFFSET, header.length);
-    writeLittle32(out + WIRELET_FRAME_CONNECTION_OFFSET, header.connection);
-    writeLittle32(out + WIRELET_FRAME_SEQUENCE_OFFSET, header.sequence);
-    writeLittle32(out + WIRELET_FRAME_CHECK_OFFSET, frameCheck(out, payload, header.length));
-    writeLittle32(out + WIRELET_FRAME_HEADER_CHECK_OFFSET, crc32(out, WIRELET_FRAME_HEADER_CHECK_OFFSET));
+    store32(out + WIRELET_FRAME_LENGTH_OFFSET, header.length, kFrameLittleEndian);
+    store32(out + WIRELET_FRAME_CONNECTION_OFFSET, header.connection, kFrameLittleEndian);
+    store32(out + WIRELET_FRAME_SEQUENCE_OFFSET, header.sequence, kFrameLittleEndian);
+    store32(out + WIRELET_FRAME_CHECK_OFFSET, frameCheck(out, payload, header.length), kFrameLittleEndian);
+    const uint32_t headerCheck = crc32(out, WIRELET_FRAME_HEADER_CHECK_OFFSET);
+    store32(out + WIRELET_FRAME_HEADER_CHECK_OFFSET, headerCheck, kFrameLittleEndian);
 }
 
 bool decodeFrameHeader(const uint8_t *bytes, WireletFrameHeader *header)
 {
     if (bytes[0] != WIRELET_FRAME_MAGIC0 || bytes[1] != WIRELET_FRAME_MAGIC1)
         return false;
-    if (crc32(bytes, WIRELET_FRAME_HEADER_CHECK_OFFSET) != readLittle32(bytes + WIRELET_FRAME_HEADER_CHECK_OFFSET))
+    if (crc32(bytes, WIRELET_FRAME_HEADER_CHECK_OFFSET)
+        != load32(bytes + WIRELET_FRAME_HEADER_CHECK_OFFSET, kFrameLittleEndian))
         return false;
-    const uint32_t length = readLittle32(bytes + WIRELET_FRAME_LENGTH_OFFSET);
+    const uint32_t length = load32(bytes + WIRELET_FRAME_LENGTH_OFFSET, kFrameLittleEndian);
     if (length > WIRELET_MAX_FRAME_PAYLOAD)
         return false;
     header->type = bytes[WIRELET_FRAME_TYPE_OFFSET];
     header->flags = bytes[WIRELET_FRAME_FLAGS_OFFSET];
     header->length = length;
-    header->connection = readLittle32(bytes + WIRELET_FRAME_CONNECTION_OFFSET);
-    header->sequence = readLittle32(bytes + WIRELET_FRAME_SEQUENCE_OFFSET);
+    header->connection = load32(bytes + WIRELET_FRAME_CONNECTION_OFFSET, kFrameLittleEndian);
+    header->sequence = load32(bytes + WIRELET_FRAME_SEQUENCE_OFFSET, kFrameLittleEndian);
     return true;
 }
 
 bool frameCheckMatches(const uint8_t *frame, std::size_t payloadSize)
 {
     return frameCheck(frame, frame + WIRELET_FRAME_HEADER_SIZE, payloadSize)
-           == readLittle32(frame + WIRELET_FRAME_CHECK_OFFSET);
+           == load32(frame + WIRELET_FRAME_CHECK_OFFSET, kFrameLittleEndian);
 }

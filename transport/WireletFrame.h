@@ -13,9 +13,9 @@ struct WireletFrameHeader
     uint32_t sequence = 0;
 };
 
-// The wire's multi-byte fields are little-endian.
-uint32_t readLittle32(const uint8_t *at);
-void writeLittle32(uint8_t *at, uint32_t value);
+// The frame header's multi-byte fields are little-endian, whatever the byte
+// order the board states for the packets it carries (ByteOrder.h).
+constexpr bool kFrameLittleEndian = true;
 
 // Writes the WIRELET_FRAME_HEADER_SIZE header bytes of a frame carrying
 // `header.length` bytes of `payload` into `out`, both checks included.

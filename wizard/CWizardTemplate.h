@@ -52,7 +52,7 @@ public:
     // The wizard's outcome code. Written by the GUI thread and, once, by the
     // update page's worker thread, hence atomic. No range check.
     int getStatus() const;
-    void setStatus(int status);
+    void setStatus(int value);
 
     // The index reached by the last Next; Back does not lower it.
     int getCurrentIndex() const;

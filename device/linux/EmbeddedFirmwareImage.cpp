@@ -1,4 +1,4 @@
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 
 #include <cstring>
 
@@ -13,7 +13,7 @@ class CEmbeddedFirmwareImage final : public IFirmwareImage
 public:
     bool locate(const char *type, int id, FirmwareBytes &bytes) override
     {
-        if (!type || std::strcmp(type, "BINFILE") != 0 || id != 104)
+        if (!type || std::strcmp(type, kFirmwareType) != 0 || id != kFirmwareId)
             return false;
         bytes.data = tiskar_firmware_image_begin;
         bytes.size = std::size_t(tiskar_firmware_image_end - tiskar_firmware_image_begin);

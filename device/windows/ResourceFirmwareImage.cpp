@@ -1,4 +1,4 @@
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 
 #include <windows.h>
 

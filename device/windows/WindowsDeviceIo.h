@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceIo.h"
+#include "IDeviceIo.h"
 
 // Device I/O on a board's device interface path: the path opened overlapped
 // and unshared, one write and one read through their own unnamed auto-reset

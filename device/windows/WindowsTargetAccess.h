@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SetupApiEnumerator.h"
-#include "TargetAccess.h"
+#include "ITargetAccess.h"
 #include "WindowsDeviceIo.h"
 
 // The boards of a Windows machine: the driver's device interfaces, queried

@@ -4,7 +4,7 @@
 #include "MemoryFirmwareImage.h"
 #include "ShortTimeoutTransport.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 #include <numeric>

@@ -1,9 +1,9 @@
 #include "BoardSimProcess.h"
 #include "DeviceLog.h"
-#include "LinuxTargetAccess.h"
+#include "linux/CLinuxTargetAccess.h"
 #include "TargetQuery.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <thread>
 

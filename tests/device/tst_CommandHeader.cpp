@@ -2,7 +2,7 @@
 #include "CommandPacket.h"
 #include "HexDiff.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

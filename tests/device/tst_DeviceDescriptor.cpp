@@ -1,6 +1,6 @@
 #include "DeviceDescriptor.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestDeviceDescriptor : public QObject
 {

@@ -1,6 +1,9 @@
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 
-#include <QtTest>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include "MemoryFirmwareImage.h"
 #include "RecordingTransport.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 #include <numeric>

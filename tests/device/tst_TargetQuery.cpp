@@ -1,7 +1,7 @@
 #include "ScriptedDeviceIo.h"
 #include "TargetQuery.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

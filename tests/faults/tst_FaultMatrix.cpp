@@ -1,7 +1,7 @@
 #include "BoardSimProcess.h"
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
-#include "LinuxTargetAccess.h"
+#include "linux/CLinuxTargetAccess.h"
 #include "MemoryFirmwareImage.h"
 #include "ShortTimeoutTransport.h"
 

@@ -2,8 +2,8 @@
 // name is the reply's name field up to its first NUL, never more than the
 // field, and it reads back from a descriptor unchanged.
 #include "DeviceDescriptor.h"
-#include "DeviceIo.h"
-#include "TargetLink.h"
+#include "IDeviceIo.h"
+#include "CTargetLink.h"
 #include "TargetQuery.h"
 
 #include <algorithm>
@@ -18,16 +18,16 @@ class CFuzzBoard final : public IDeviceIo
 public:
     CFuzzBoard(const uint8_t *reply, std::size_t size) : m_reply(reply), m_size(size) {}
 
-    int open(const std::string &) override { return 3; }
-    bool write(int, const uint8_t *, std::size_t, int) override { return true; }
+    DeviceHandle open(const std::string &) override { return 3; }
+    bool write(DeviceHandle, const uint8_t *, std::size_t, int) override { return true; }
     void pause(int) override {}
-    std::size_t collect(int, uint8_t *buffer, std::size_t capacity, int) override
+    std::size_t collect(DeviceHandle, uint8_t *buffer, std::size_t capacity, int) override
     {
         const std::size_t n = std::min(capacity, m_size);
         std::memcpy(buffer, m_reply, n);
         return n;
     }
-    void close(int) override {}
+    void close(DeviceHandle) override {}
 
 private:
     const uint8_t *m_reply;

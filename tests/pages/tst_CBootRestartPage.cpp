@@ -4,7 +4,7 @@
 #include "WizardControls.h"
 
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 class TestCBootRestartPage : public QObject
 {

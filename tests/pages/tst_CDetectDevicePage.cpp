@@ -7,7 +7,7 @@
 
 #include <QPushButton>
 #include <QRadioButton>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "WizardControls.h"
 #include "WizardTexts.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestCFinishPage : public QObject
 {

@@ -3,7 +3,7 @@
 #include "WizardControls.h"
 
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 class TestCWelcomePage : public QObject
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Transport.h"
+#include "ITransport.h"
 
 // Passes every call on to another transport. Derive from it to change one
 // call and keep the rest, e.g. to open the real library with a short

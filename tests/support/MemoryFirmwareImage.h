@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ public:
     // `size` bytes of a fixed pseudo-random pattern that varies with `seed`.
     static std::vector<uint8_t> patternBytes(std::size_t size, uint32_t seed = 1);
 
-    bool locate(const char *type, int id, FirmwareBytes &bytes) override;
+    bool locate(const char *type, int id, FirmwareBytes &found) override;
 
     std::vector<uint8_t> bytes;
     bool missing = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Transport.h"
+#include "ITransport.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TargetAccess.h"
+#include "ITargetAccess.h"
 
 #include <list>
 #include <map>

@@ -7,7 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
 // program's transport (the import library made from the seven calls)
 // against the stand-in DLL with its in-process board.
 
-#include "Transport.h"
+#include "ITransport.h"
 #include "FirmwareDownload.h"
 #include "MemoryFirmwareImage.h"
 #include "WinCheck.h"

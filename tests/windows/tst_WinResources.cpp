@@ -2,7 +2,7 @@
 // a program that carries the resource script: the firmware image, the icon
 // group and the version block.
 
-#include "FirmwareImage.h"
+#include "IFirmwareImage.h"
 #include "FirmwareDownload.h"
 #include "WinCheck.h"
 

@@ -2,7 +2,7 @@
 // that a test thread serves overlapped in the board's place.
 
 #include "BoardProtocol.h"
-#include "TargetAccess.h"
+#include "ITargetAccess.h"
 #include "TargetQuery.h"
 #include "WinCheck.h"
 

@@ -7,7 +7,7 @@
 #include "ScriptedTargetAccess.h"
 
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

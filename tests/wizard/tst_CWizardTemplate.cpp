@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 

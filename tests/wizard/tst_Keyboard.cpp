@@ -11,7 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 

@@ -14,7 +14,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QtTest>
+#include <QTest>
 
 #include <QTranslator>
 

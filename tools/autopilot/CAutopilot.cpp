@@ -62,27 +62,27 @@ void printIndented(const QString &text)
 
 } // namespace
 
-CAutopilot::CAutopilot(CTiskarUpdater &wizardToDrive, const QDir &picturesDir)
-    : wizard(wizardToDrive)
-    , pictures(picturesDir)
-    , poll(new QTimer(this))
+CAutopilot::CAutopilot(CTiskarUpdater &wizard, const QDir &pictures)
+    : m_wizard(wizard)
+    , m_pictures(pictures)
+    , m_poll(new QTimer(this))
 {
-    connect(poll, SIGNAL(timeout()), this, SLOT(step()));
+    connect(m_poll, SIGNAL(timeout()), this, SLOT(step()));
 }
 
 void CAutopilot::start()
 {
-    poll->start(kPollIntervalMs);
+    m_poll->start(kPollIntervalMs);
 }
 
 QWidget *CAutopilot::pageOnDisplay() const
 {
-    const QList<QWidget *> newest{static_cast<QWidget *>(wizard.getWelcomePage()),
-                                  static_cast<QWidget *>(wizard.getBootRestartPage()),
-                                  static_cast<QWidget *>(wizard.getDetectDevicePage()),
-                                  static_cast<QWidget *>(wizard.getUpdatePage()),
-                                  static_cast<QWidget *>(wizard.getFinishPage())};
-    QWidget *page = newest.value(wizard.getCurrentIndex());
+    const QList<QWidget *> newest{static_cast<QWidget *>(m_wizard.getWelcomePage()),
+                                  static_cast<QWidget *>(m_wizard.getBootRestartPage()),
+                                  static_cast<QWidget *>(m_wizard.getDetectDevicePage()),
+                                  static_cast<QWidget *>(m_wizard.getUpdatePage()),
+                                  static_cast<QWidget *>(m_wizard.getFinishPage())};
+    QWidget *page = newest.value(m_wizard.getCurrentIndex());
     return page && page->isVisible() ? page : nullptr;
 }
 
@@ -91,16 +91,16 @@ QWidget *CAutopilot::pageOnDisplay() const
 void CAutopilot::step()
 {
     QWidget *page = pageOnDisplay();
-    if (!page || !wizard.isVisible())
+    if (!page || !m_wizard.isVisible())
         return;
-    auto *next = wizard.findChild<QPushButton *>(QStringLiteral("nextButton"));
+    auto *next = m_wizard.findChild<QPushButton *>(QStringLiteral("nextButton"));
     if (!next->isEnabled()) {
         reportProgress(page);
         return;
     }
-    if (page == reportedPage)
+    if (page == m_reportedPage)
         return;
-    reportedPage = page;
+    m_reportedPage = page;
     reportPage(page);
     savePicture(page);
     out() << "  pressing " << next->text() << '\n';
@@ -110,8 +110,8 @@ void CAutopilot::step()
 
 void CAutopilot::reportPage(QWidget *page)
 {
-    ++pagesReported;
-    out() << "Page " << wizard.getCurrentIndex() + 1 << " of " << CTiskarUpdater::kPageCount << " ("
+    ++m_pagesReported;
+    out() << "Page " << m_wizard.getCurrentIndex() + 1 << " of " << CTiskarUpdater::kPageCount << " ("
           << page->metaObject()->className() << ")\n";
     for (QWidget *widget : shownChildren(page)) {
         if (auto *bar = qobject_cast<QProgressBar *>(widget))
@@ -121,26 +121,26 @@ void CAutopilot::reportPage(QWidget *page)
     }
     QStringList buttons;
     for (const char *name : {"backButton", "nextButton", "cancelButton"})
-        buttons << shownText(wizard.findChild<QPushButton *>(QLatin1String(name)));
+        buttons << shownText(m_wizard.findChild<QPushButton *>(QLatin1String(name)));
     printIndented(buttons.join(QLatin1Char(' ')));
 }
 
 void CAutopilot::reportProgress(QWidget *page)
 {
     auto *bar = page->findChild<QProgressBar *>();
-    if (!bar || bar->value() == reportedProgress)
+    if (!bar || bar->value() == m_reportedProgress)
         return;
-    reportedProgress = bar->value();
-    out() << "  sending the firmware: progress " << qMax(0, reportedProgress) << " %\n";
+    m_reportedProgress = bar->value();
+    out() << "  sending the firmware: progress " << qMax(0, m_reportedProgress) << " %\n";
     out().flush();
 }
 
 void CAutopilot::savePicture(QWidget *page)
 {
-    const QString file = pictures.filePath(QStringLiteral("%1-%2.png")
-                                               .arg(pagesReported)
-                                               .arg(QString::fromLatin1(page->metaObject()->className())));
-    if (wizard.grab().save(file))
+    const QString file = m_pictures.filePath(QStringLiteral("%1-%2.png")
+                                                 .arg(m_pagesReported)
+                                                 .arg(QString::fromLatin1(page->metaObject()->className())));
+    if (m_wizard.grab().save(file))
         out() << "  picture: " << file << '\n';
     else
         out() << "  picture: could not write " << file << '\n';

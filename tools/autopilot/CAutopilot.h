@@ -32,10 +32,10 @@ private:
     void reportProgress(QWidget *page);
     void savePicture(QWidget *page);
 
-    CTiskarUpdater &wizard;
-    QDir pictures;
-    QTimer *poll;
-    QWidget *reportedPage = nullptr;
-    int reportedProgress = -2; // the bar starts at -1, "no value yet"
-    int pagesReported = 0;
+    CTiskarUpdater &m_wizard;
+    QDir m_pictures;
+    QTimer *m_poll;
+    QWidget *m_reportedPage = nullptr;
+    int m_reportedProgress = -2; // the bar starts at -1, "no value yet"
+    int m_pagesReported = 0;
 };

@@ -49,6 +49,8 @@ enum PacketStatus : uint16_t {
 
 enum class ByteOrder { Little, Big };
 
+// The simulator's own byte-order helpers, on purpose: an independent reading
+// of the wire, not the program's code (common/ByteOrder.h) checked by itself.
 uint16_t readU16(const uint8_t *at, ByteOrder order);
 uint32_t readU32(const uint8_t *at, ByteOrder order);
 void writeU16(uint8_t *at, uint16_t value, ByteOrder order);

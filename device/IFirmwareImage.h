@@ -10,6 +10,10 @@ struct FirmwareBytes
     std::size_t size = 0;
 };
 
+// The resource type and id under which the image is looked up.
+constexpr const char *kFirmwareType = "BINFILE";
+constexpr int kFirmwareId = 104;
+
 // Where the firmware image is looked up, by resource type and id.
 class IFirmwareImage
 {

@@ -1,11 +1,11 @@
-#include "Transport.h"
+#include "ITransport.h"
 
 #include <wirelet.h>
 
 namespace {
 
 // Forwards every call to the transport library linked at load time.
-class LibraryTransport final : public ITransport
+class CLibraryTransport final : public ITransport
 {
 public:
     int commOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs) override
@@ -36,6 +36,6 @@ public:
 
 ITransport &libraryTransport()
 {
-    static LibraryTransport transport;
+    static CLibraryTransport transport;
     return transport;
 }

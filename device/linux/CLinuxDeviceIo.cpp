@@ -1,5 +1,6 @@
-#include "LinuxDeviceIo.h"
+#include "CLinuxDeviceIo.h"
 
+#include "Deadline.h"
 #include "DeviceLog.h"
 
 #include <cerrno>
@@ -16,13 +17,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int millisecondsUntil(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    // Round up so the last poll does not spin on a sub-millisecond rest.
-    return left > 0 ? int(left) + 1 : 0;
-}
 
 // Waits until the handle is ready for `events` or the deadline passes.
 // False at the deadline, and on a hang-up or error: the line is then of no

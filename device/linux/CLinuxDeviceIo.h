@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceIo.h"
+#include "IDeviceIo.h"
 
 // Device I/O on a board's device node: a non-blocking descriptor held under
 // an exclusive flock, so a board that another process is talking to is not

@@ -1,4 +1,4 @@
-#include "LinuxTargetAccess.h"
+#include "CLinuxTargetAccess.h"
 
 #include "TargetQuery.h"
 
@@ -23,6 +23,6 @@ ITargetAccess &platformTargetAccess()
 {
     // The directories are read once: XDG_RUNTIME_DIR belongs to the session
     // and does not change while the wizard runs.
-    static CLinuxTargetAccess targets(CBoardDirectoryEnumerator::platformDirectories());
+    static CLinuxTargetAccess targets(CTargetDirectoryEnumerator::platformDirectories());
     return targets;
 }

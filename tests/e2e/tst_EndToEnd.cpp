@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 #include <vector>
@@ -126,4 +126,4 @@ void TestEndToEnd::road()
 }
 
 QTEST_MAIN(TestEndToEnd)
-#include "tst_endtoend.moc"
+#include "tst_EndToEnd.moc"

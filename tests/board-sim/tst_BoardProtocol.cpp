@@ -4,7 +4,7 @@
 
 #include <wirelet.h>
 
-#include <QtTest>
+#include <QTest>
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "BoardDirectoryEnumerator.h"
+#include "linux/CTargetDirectoryEnumerator.h"
 
-#include <QtTest>
+#include <QTest>
 
 // Boards are published as links to a character device; the kernel's memory
 // devices stand in for boards' nodes.
-class TestBoardEnumeration : public QObject
+class TestCTargetDirectoryEnumerator : public QObject
 {
     Q_OBJECT
 
@@ -84,7 +84,7 @@ private slots:
         QTemporaryDir root;
         QVERIFY(root.isValid());
         QVERIFY(layOut(root.path(), entries));
-        const CBoardDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString(),
+        const CTargetDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString(),
                                                     (root.path() + "/run/").toStdString()});
 
         std::list<std::string> paths{"kept"};
@@ -117,7 +117,7 @@ private slots:
             qunsetenv("XDG_RUNTIME_DIR");
         else
             qputenv("XDG_RUNTIME_DIR", runtime);
-        const std::vector<std::string> directories = CBoardDirectoryEnumerator::platformDirectories();
+        const std::vector<std::string> directories = CTargetDirectoryEnumerator::platformDirectories();
         if (wasSet)
             qputenv("XDG_RUNTIME_DIR", saved);
         else
@@ -130,5 +130,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestBoardEnumeration)
-#include "tst_BoardEnumeration.moc"
+QTEST_APPLESS_MAIN(TestCTargetDirectoryEnumerator)
+#include "tst_CTargetDirectoryEnumerator.moc"

@@ -1,4 +1,4 @@
-#include "TargetLink.h"
+#include "CTargetLink.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "BoardDirectoryEnumerator.h"
+#include "CTargetDirectoryEnumerator.h"
 
 #include "DeviceDescriptor.h"
 #include "DeviceLog.h"
@@ -59,12 +59,12 @@ std::string joined(const std::string &directory, const std::string &name)
 
 } // namespace
 
-CBoardDirectoryEnumerator::CBoardDirectoryEnumerator(std::vector<std::string> directories)
+CTargetDirectoryEnumerator::CTargetDirectoryEnumerator(std::vector<std::string> directories)
     : m_directories(std::move(directories))
 {
 }
 
-std::vector<std::string> CBoardDirectoryEnumerator::platformDirectories()
+std::vector<std::string> CTargetDirectoryEnumerator::platformDirectories()
 {
     std::vector<std::string> directories{kSystemDirectory};
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -73,7 +73,7 @@ std::vector<std::string> CBoardDirectoryEnumerator::platformDirectories()
     return directories;
 }
 
-int CBoardDirectoryEnumerator::findTargets(std::list<std::string> &paths) const
+int CTargetDirectoryEnumerator::findTargets(std::list<std::string> &paths) const
 {
     int count = 0;
     std::vector<dev_t> nodes;

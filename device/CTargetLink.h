@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CommandPacket.h"
-#include "DeviceIo.h"
+#include "IDeviceIo.h"
 
 #include <cstdint>
 #include <string>

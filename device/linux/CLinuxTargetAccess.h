@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BoardDirectoryEnumerator.h"
-#include "LinuxDeviceIo.h"
-#include "TargetAccess.h"
+#include "CLinuxDeviceIo.h"
+#include "CTargetDirectoryEnumerator.h"
+#include "ITargetAccess.h"
 
 // The boards of a Linux machine: published device nodes, queried directly.
 class CLinuxTargetAccess final : public ITargetAccess
@@ -14,6 +14,6 @@ public:
     std::string queryTargetName(const std::string &path) override;
 
 private:
-    CBoardDirectoryEnumerator m_enumerator;
+    CTargetDirectoryEnumerator m_enumerator;
     CLinuxDeviceIo m_io;
 };

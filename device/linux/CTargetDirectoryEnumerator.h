@@ -7,10 +7,10 @@
 // Lists the boards published as entries of a few directories: the board's
 // udev rule links its node into /dev/parvel/, and boards served from user
 // space publish theirs under $XDG_RUNTIME_DIR/parvel/.
-class CBoardDirectoryEnumerator
+class CTargetDirectoryEnumerator
 {
 public:
-    explicit CBoardDirectoryEnumerator(std::vector<std::string> directories);
+    explicit CTargetDirectoryEnumerator(std::vector<std::string> directories);
 
     // /dev/parvel/, then $XDG_RUNTIME_DIR/parvel/ when that variable is set.
     static std::vector<std::string> platformDirectories();

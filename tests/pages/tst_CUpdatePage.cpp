@@ -15,7 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <memory>
@@ -438,4 +438,4 @@ void TestCUpdatePage::missingImage()
 }
 
 QTEST_MAIN(TestCUpdatePage)
-#include "tst_updatepage.moc"
+#include "tst_CUpdatePage.moc"
