@@ -115,11 +115,23 @@ InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePay
 
 uint32_t crc32(const uint8_t *bytes, std::size_t size, uint32_t running)
 {
+    // Half a byte at a time: a 16-entry table, worked out here rather than
+    // shared with the library, so one mistake cannot hide on both ends.
+    static const std::array<uint32_t, 16> nibble = [] {
+        std::array<uint32_t, 16> table{};
+        for (uint32_t n = 0; n < 16; ++n) {
+            uint32_t crc = n;
+            for (int bit = 0; bit < 4; ++bit)
+                crc = (crc >> 1) ^ (WIRELET_CRC32_POLYNOMIAL & (0u - (crc & 1u)));
+            table[n] = crc;
+        }
+        return table;
+    }();
     uint32_t crc = ~running;
     for (std::size_t i = 0; i < size; ++i) {
         crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (WIRELET_CRC32_POLYNOMIAL & (0u - (crc & 1u)));
+        crc = (crc >> 4) ^ nibble[crc & 0xF];
+        crc = (crc >> 4) ^ nibble[crc & 0xF];
     }
     return ~crc;
 }
