@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -69,9 +70,27 @@ bool hangsUp(BareBoard board)
     return board == BareBoard::FullReplyThenHangUp || board == BareBoard::HangUpAfterQuery;
 }
 
+// Waits until the reader has taken everything from the line's input queue,
+// seen through `line`, the test's own descriptor of it. At least 50 ms, so the
+// kernel has moved the written bytes into the queue; at most 300 ms, which
+// still ends inside the second pause.
+void awaitLineDrained(int line)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        ::usleep(5 * 1000);
+        int queued = 0;
+        if (::ioctl(line, FIONREAD, &queued) != 0)
+            return;
+        if ((queued == 0 && clock.elapsed() >= 50) || clock.elapsed() >= 300)
+            return;
+    }
+}
+
 // Plays `board` on the master side; a board that hangs up closes it.
 // Closing the master flushes what the other end has not read yet.
-void playBoard(BareBoard board, int master, QByteArray &received)
+void playBoard(BareBoard board, int master, int line, QByteArray &received)
 {
     if (board == BareBoard::FullLine)
         ::usleep(200 * 1000);
@@ -90,7 +109,7 @@ void playBoard(BareBoard board, int master, QByteArray &received)
         ::usleep(600 * 1000);
         (void)!::write(master, replyNaming("HUNG UP").constData(), 276);
         // Let the reply be read before the line goes.
-        ::usleep(20 * 1000);
+        awaitLineDrained(line);
         break;
     case BareBoard::HangUpAfterQuery:
         break;
@@ -211,7 +230,7 @@ private slots:
         QVERIFY(board != BareBoard::FullLine || filled > 0);
 
         QByteArray received;
-        std::thread boardThread(playBoard, board, master, std::ref(received));
+        std::thread boardThread(playBoard, board, master, line, std::ref(received));
         CLinuxTargetAccess targets({});
         qint64 elapsedMs = 0;
         const std::string name = timedQuery(targets, slave, elapsedMs);
