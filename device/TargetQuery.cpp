@@ -2,6 +2,7 @@
 
 #include "CommandPacket.h"
 #include "CTargetLink.h"
+#include "DeviceLog.h"
 
 namespace {
 
@@ -32,5 +33,9 @@ std::string queryTargetName(IDeviceIo &io, const std::string &path)
 
     const std::string name = link.replyName();
     link.found = !name.empty();
+    // The open failure has been logged already; a board that opened but gave
+    // no name is the other way to "no projector", and support must tell them apart.
+    if (!link.found && link.handle != IDeviceIo::kInvalidHandle)
+        logDeviceInfo(path + " was opened but its reply holds no name");
     return name;
 }

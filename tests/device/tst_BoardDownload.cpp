@@ -1,8 +1,8 @@
-#include "BoardSimProcess.h"
+#include "CBoardSimProcess.h"
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
-#include "MemoryFirmwareImage.h"
-#include "ShortTimeoutTransport.h"
+#include "CMemoryFirmwareImage.h"
+#include "CShortTimeoutTransport.h"
 
 #include <QTest>
 

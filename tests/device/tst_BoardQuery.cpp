@@ -1,4 +1,4 @@
-#include "BoardSimProcess.h"
+#include "CBoardSimProcess.h"
 #include "DeviceLog.h"
 #include "linux/CLinuxTargetAccess.h"
 #include "TargetQuery.h"

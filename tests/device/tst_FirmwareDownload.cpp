@@ -1,8 +1,8 @@
 #include "DeviceLog.h"
 #include "FirmwareDownload.h"
 #include "HexDiff.h"
-#include "MemoryFirmwareImage.h"
-#include "RecordingTransport.h"
+#include "CMemoryFirmwareImage.h"
+#include "CRecordingTransport.h"
 
 #include <QTest>
 

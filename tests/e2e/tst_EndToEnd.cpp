@@ -1,4 +1,4 @@
-#include "BoardSimProcess.h"
+#include "CBoardSimProcess.h"
 #include "CDetectDevicePage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"

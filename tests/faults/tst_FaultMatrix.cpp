@@ -1,11 +1,11 @@
-#include "BoardSimProcess.h"
+#include "CBoardSimProcess.h"
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
 #include "linux/CLinuxTargetAccess.h"
-#include "MemoryFirmwareImage.h"
-#include "ShortTimeoutTransport.h"
+#include "CMemoryFirmwareImage.h"
+#include "CShortTimeoutTransport.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <chrono>
 #include <csignal>

@@ -1,6 +1,6 @@
 #include "CBootRestartPage.h"
 #include "CTiskarUpdater.h"
-#include "ScriptedTargetAccess.h"
+#include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 
 #include <QPushButton>

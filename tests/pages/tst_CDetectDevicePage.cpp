@@ -1,7 +1,7 @@
 #include "CDetectDevicePage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "ScriptedTargetAccess.h"
+#include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 #include "WizardTexts.h"
 

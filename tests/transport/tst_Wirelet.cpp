@@ -1,7 +1,7 @@
 // The transport library for real, against the board simulator.
 #include "BoardProtocol.h"
-#include "BoardSimProcess.h"
-#include "MemoryFirmwareImage.h"
+#include "CBoardSimProcess.h"
+#include "CMemoryFirmwareImage.h"
 
 #include <wirelet.h>
 

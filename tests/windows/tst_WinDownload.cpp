@@ -4,7 +4,7 @@
 
 #include "ITransport.h"
 #include "FirmwareDownload.h"
-#include "MemoryFirmwareImage.h"
+#include "CMemoryFirmwareImage.h"
 #include "WinCheck.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // exists) counted on their way through, and scripted interfaces for the
 // paths, the sizes and the failures Wine cannot produce.
 
-#include "SetupApiEnumerator.h"
+#include "windows/CSetupApiEnumerator.h"
 #include "WinCheck.h"
 
 #include <cstddef>

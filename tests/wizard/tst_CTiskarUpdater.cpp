@@ -4,7 +4,7 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "CWelcomePage.h"
-#include "ScriptedTargetAccess.h"
+#include "CScriptedTargetAccess.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "CDetectDevicePage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "MemoryFirmwareImage.h"
-#include "RecordingTransport.h"
-#include "ScriptedTargetAccess.h"
+#include "CMemoryFirmwareImage.h"
+#include "CRecordingTransport.h"
+#include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 #include "WizardTexts.h"
 

@@ -4,11 +4,11 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "CWelcomePage.h"
-#include "MemoryFirmwareImage.h"
+#include "CMemoryFirmwareImage.h"
 #include "QtCompat.h"
 #include "PageWidgets.h"
-#include "RecordingTransport.h"
-#include "ScriptedTargetAccess.h"
+#include "CRecordingTransport.h"
+#include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ForwardingTransport.h"
+#include "CForwardingTransport.h"
 
 // The real library, but every connection opened with its own timeout, so a
 // board that stops answering fails a test quickly instead of after the

@@ -1,4 +1,4 @@
-#include "BoardSimProcess.h"
+#include "CBoardSimProcess.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ScriptedTargetAccess.h"
+#include "CScriptedTargetAccess.h"
 
 int CScriptedTargetAccess::findTargets(std::list<std::string> &found)
 {

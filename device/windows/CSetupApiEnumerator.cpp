@@ -1,4 +1,4 @@
-#include "SetupApiEnumerator.h"
+#include "CSetupApiEnumerator.h"
 
 #include "DeviceLog.h"
 

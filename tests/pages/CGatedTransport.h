@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ForwardingTransport.h"
+#include "CForwardingTransport.h"
 
 #include <QSemaphore>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "WindowsDeviceIo.h"
+#include "CWindowsDeviceIo.h"
 
 #include "DeviceLog.h"
 

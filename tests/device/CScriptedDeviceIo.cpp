@@ -1,4 +1,4 @@
-#include "ScriptedDeviceIo.h"
+#include "CScriptedDeviceIo.h"
 
 #include "HexDiff.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SetupApiEnumerator.h"
+#include "CSetupApiEnumerator.h"
 #include "ITargetAccess.h"
-#include "WindowsDeviceIo.h"
+#include "CWindowsDeviceIo.h"
 
 // The boards of a Windows machine: the driver's device interfaces, queried
 // directly through their paths.

@@ -1,4 +1,4 @@
-#include "MemoryFirmwareImage.h"
+#include "CMemoryFirmwareImage.h"
 
 #include <cstring>
 #include <utility>

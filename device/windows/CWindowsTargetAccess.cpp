@@ -1,4 +1,4 @@
-#include "WindowsTargetAccess.h"
+#include "CWindowsTargetAccess.h"
 
 #include "TargetQuery.h"
 

@@ -1,4 +1,4 @@
-#include "RecordingTransport.h"
+#include "CRecordingTransport.h"
 
 #include <cstring>
 #include <utility>
