@@ -29,12 +29,6 @@ int connectAndDownload(ITransport &transport, const std::string &path, IFirmware
     return result;
 }
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
 } // namespace
 
 // Downloads through the real transport library to the board simulator.
@@ -63,7 +57,7 @@ private slots:
         QVERIFY(embeddedFirmwareImage().locate("BINFILE", 104, image));
         const uint32_t sum = std::accumulate(image.data, image.data + image.size, 0u);
         QCOMPARE(board.waitForLine("DOWNLOAD ", 10000), downloadAcceptedLine(image.size, sum));
-        const QByteArray received = contentsOf(saved);
+        const QByteArray received = fileContents(saved);
         QCOMPARE(received.size(), qsizetype(image.size));
         QVERIFY(std::memcmp(received.constData(), image.data, image.size) == 0);
     }
@@ -106,7 +100,7 @@ private slots:
         QCOMPARE(connectAndDownload(transport, board.linkPath().toStdString(), image), result);
         QCOMPARE(openDescriptors(), before);
         if (arrives) {
-            QVERIFY(contentsOf(saved) == QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
+            QVERIFY(fileContents(saved) == QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
         }
     }
 };

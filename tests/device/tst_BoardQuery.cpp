@@ -12,7 +12,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -324,11 +323,9 @@ private slots:
         for (ssize_t n; (n = ::read(logPipe[0], chunk, sizeof chunk)) > 0;)
             logged.append(chunk, n);
         ::close(logPipe[0]);
-        int status = 0;
-        QCOMPARE(waitpid(child, &status, 0), child);
+        const int exitCode = waitForExit(child, 10000);
         ::close(master);
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(exitCode, 0);
         QVERIFY2(logged.contains("permission denied on " + QByteArray::fromStdString(node)), logged.constData());
         QVERIFY2(logged.contains("udev rule"), logged.constData());
     }

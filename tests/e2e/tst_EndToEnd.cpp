@@ -23,12 +23,6 @@ namespace {
 constexpr int kUpdateTimeoutMs = 200000;
 constexpr int kDownloadLineTimeoutMs = 10000;
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -114,8 +108,8 @@ void TestEndToEnd::road()
 
     if (updateOutcome == kUpdateComplete) {
         QVERIFY(!boards.front()->waitForLine(QStringLiteral("DOWNLOAD OK "), kDownloadLineTimeoutMs).isEmpty());
-        const QByteArray embedded = contentsOf(QStringLiteral(FIRMWARE_IMAGE_FILE));
-        const QByteArray received = contentsOf(runtimeDir.filePath(QStringLiteral("board0.bin")));
+        const QByteArray embedded = fileContents(QStringLiteral(FIRMWARE_IMAGE_FILE));
+        const QByteArray received = fileContents(runtimeDir.filePath(QStringLiteral("board0.bin")));
         QVERIFY(!embedded.isEmpty());
         QVERIFY2(received == embedded, qPrintable(QStringLiteral("the board received %1 bytes of %2, differing")
                                                       .arg(received.size())

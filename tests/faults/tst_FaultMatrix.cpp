@@ -65,17 +65,10 @@ bool holdNode(const std::string &path, SpawnedProcess *holder)
     if (::poll(&ready, 1, 5000) == 1 && ::read(holder->output, said, sizeof said) == 5
         && std::string(said, 5) == "held\n")
         return true;
-    ::kill(holder->pid, SIGKILL);
-    waitForExit(holder->pid, 5000);
+    endProcess(holder->pid, SIGKILL, 5000);
     ::close(holder->output);
     *holder = SpawnedProcess{};
     return false;
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -160,7 +153,7 @@ private slots:
             CBoardSimProcess other;
             const QString otherSaved = boards.path() + "/other.bin";
             SpawnedProcess holder;
-            const QByteArray fileContents("not a board");
+            const QByteArray notABoard("not a board");
             switch (swap) {
             case Swap::None:
                 break;
@@ -170,7 +163,7 @@ private slots:
             case Swap::RegularFile: {
                 QVERIFY(::unlink(link.c_str()) == 0);
                 QFile file(board.linkPath());
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fileContents) == fileContents.size());
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(notABoard) == notABoard.size());
                 break;
             }
             case Swap::Fifo:
@@ -212,8 +205,7 @@ private slots:
                 ::kill(pid_t(boardPid), SIGCONT);
             }
             if (holder.pid > 0) {
-                ::kill(holder.pid, SIGTERM);
-                QCOMPARE(waitForExit(holder.pid, 5000), -1);
+                QCOMPARE(endProcess(holder.pid, SIGTERM, 5000), -1);
                 ::close(holder.output);
             }
             qInfo("%s: status %d after %lld ms (timeout %d ms)", QTest::currentDataTag(), got,
@@ -225,11 +217,11 @@ private slots:
             // A success means the board at the link holds the whole image.
             const QString receiver = swap == Swap::OtherBoard ? otherSaved : saved;
             if (status == 0)
-                QCOMPARE(contentsOf(receiver), sent);
+                QCOMPARE(fileContents(receiver), sent);
             if (swap == Swap::OtherBoard)
                 QVERIFY(board.reports().filter("DOWNLOAD").isEmpty());
             if (swap == Swap::RegularFile)
-                QCOMPARE(contentsOf(board.linkPath()), fileContents);
+                QCOMPARE(fileContents(board.linkPath()), notABoard);
 
             // What the test itself put at the link is its own to remove.
             if (swap != Swap::None && swap != Swap::Held && swap != Swap::Removed)

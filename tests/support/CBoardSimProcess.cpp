@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -121,15 +122,8 @@ BoardSimExit CBoardSimProcess::stop()
     if (!m_started)
         return {};
     if (m_running) {
-        ::kill(m_child.pid, SIGTERM);
-        int code = waitForExit(m_child.pid, kStopMs);
-        if (code == -2) {
-            ::kill(m_child.pid, SIGKILL);
-            waitForExit(m_child.pid, kStopMs);
-            code = -1;
-        }
+        m_exitCode = endProcess(m_child.pid, SIGTERM, kStopMs);
         m_running = false;
-        m_exitCode = code;
         readLines();
         ::close(m_child.output);
         m_outputOpen = false;
@@ -156,4 +150,10 @@ QStringList openDescriptors()
     }
     descriptors.sort();
     return descriptors;
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -81,3 +81,7 @@ QString downloadAcceptedLine(std::size_t size, uint32_t sum);
 // The open descriptors of this process with what each refers to, for
 // comparing before and after an operation.
 QStringList openDescriptors();
+
+// The whole file at `path`, or nothing when it cannot be read: what a
+// simulator saved with --save, or an image on disk.
+QByteArray fileContents(const QString &path);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -53,4 +55,15 @@ int waitForExit(pid_t pid, int timeoutMs)
             return -2;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+int endProcess(pid_t pid, int signal, int timeoutMs)
+{
+    ::kill(pid, signal);
+    const int code = waitForExit(pid, timeoutMs);
+    if (code != -2)
+        return code;
+    ::kill(pid, SIGKILL);
+    waitForExit(pid, timeoutMs);
+    return -1;
 }

@@ -22,3 +22,8 @@ bool spawnWithOutputPipe(const std::string &program, const std::vector<std::stri
 // Waits up to `timeoutMs` for the child to end and reaps it. Its exit code,
 // -1 when it was ended by a signal, or -2 when it still runs.
 int waitForExit(pid_t pid, int timeoutMs);
+
+// Sends `signal` to the child and waits up to `timeoutMs` for it to end;
+// one that has not by then is killed. Its exit code, or -1 when a signal
+// ended it.
+int endProcess(pid_t pid, int signal, int timeoutMs);

@@ -195,7 +195,7 @@ void BoardServer::onPacket(uint32_t sequence, const uint8_t *packet, std::size_t
     board::PacketOutcome outcome = m_session.onPacket(packet, size);
     saveImageBytes(outcome.startsDownload, outcome.data, outcome.dataSize);
     // A download whose bytes could not be kept is no success of the board.
-    if (!outcome.report.empty() && !finishSaving() && outcome.report.rfind(board::kAcceptedReport, 0) == 0)
+    if (!outcome.report.empty() && !finishSaving() && outcome.accepted)
         outcome.report = "DOWNLOAD FAILED could not save to " + m_config.saveFile;
     switch (outcome.action) {
     case board::PacketOutcome::Action::Reply:

@@ -90,8 +90,10 @@ PacketOutcome DownloadSession::decide(const uint8_t *packet, std::size_t size)
                                 + hex32(m_sum));
     else if (m_faults.wrongSum)
         outcome.report = finish("DOWNLOAD FAILED reported a wrong sum " + hex32(reported));
-    else
-        outcome.report = finish(kAcceptedReport + std::to_string(m_bytes) + " " + hex32(m_sum));
+    else {
+        outcome.accepted = true;
+        outcome.report = finish("DOWNLOAD OK " + std::to_string(m_bytes) + " " + hex32(m_sum));
+    }
     return outcome;
 }
 

@@ -10,9 +10,6 @@
 
 namespace board {
 
-// How the report line of a download the board accepted begins.
-constexpr const char *kAcceptedReport = "DOWNLOAD OK ";
-
 // Faults the simulated board can be told to show; packet numbers are
 // 1-based within a download, 0 means never.
 struct DownloadFaults
@@ -38,6 +35,7 @@ struct PacketOutcome
     std::vector<uint8_t> reply; // normally kPacketHeaderSize bytes
     int replyCount = 1;         // how many times `reply` is sent
     bool startsDownload = false; // the first packet of a download
+    bool accepted = false;       // the last packet of a download the board accepts
     // Image bytes the packet carried when it was accepted (into the packet).
     const uint8_t *data = nullptr;
     std::size_t dataSize = 0;
