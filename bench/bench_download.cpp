@@ -3,6 +3,9 @@
 // the same run, and the growth of resident memory during the download.
 // It measures and prints; it judges nothing.
 
+#include "CForwardingTransport.h"
+#include "CMemoryFirmwareImage.h"
+#include "Deadline.h"
 #include "DeviceDescriptor.h"
 #include "FirmwareDownload.h"
 #include "IFirmwareImage.h"
@@ -27,7 +30,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -128,9 +130,9 @@ std::string simulatorLine(Simulator &sim, int timeoutMs)
             sim.pending.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int left = millisecondsUntil(deadline);
         pollfd ready{sim.process.output, POLLIN, 0};
-        if (left <= 0 || poll(&ready, 1, int(left)) <= 0)
+        if (left == 0 || poll(&ready, 1, left) <= 0)
             return {};
         char chunk[4096];
         const ssize_t n = read(sim.process.output, chunk, sizeof chunk);
@@ -157,10 +159,8 @@ bool startSimulator(const std::string &directory, char **options, Simulator *sim
 
 void stopSimulator(Simulator &sim)
 {
-    if (sim.process.pid > 0) {
-        kill(sim.process.pid, SIGTERM);
-        waitpid(sim.process.pid, nullptr, 0);
-    }
+    if (sim.process.pid > 0)
+        endProcess(sim.process.pid, SIGTERM, kSimulatorLineMs);
     if (sim.process.output >= 0)
         close(sim.process.output);
 }
@@ -168,58 +168,27 @@ void stopSimulator(Simulator &sim)
 // The program's own download over the linked library, watched from the
 // transport seam: the largest packet the board states and the resident size
 // after every reply.
-class WatchedTransport final : public ITransport
+class WatchedTransport final : public CForwardingTransport
 {
 public:
+    WatchedTransport() : CForwardingTransport(libraryTransport()) {}
+
     long residentPeak = 0;
     int32_t maxPacket = 0;
 
-    int commOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs) override
-    {
-        return library.commOpen(path, port, handle, flags, timeoutMs);
-    }
-    int commConnect(uint32_t handle, int mode, uint8_t *options, int reserved1, int reserved2) override
-    {
-        return library.commConnect(handle, mode, options, reserved1, reserved2);
-    }
     int commGetOption(uint32_t handle, int option, int32_t *value) override
     {
-        const int result = library.commGetOption(handle, option, value);
+        const int result = m_inner.commGetOption(handle, option, value);
         if (option == WIRELET_OPTION_MAX_PACKET)
             maxPacket = *value;
         return result;
     }
-    int commSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags) override
-    {
-        return library.commSendData(handle, data, length, mode, flags);
-    }
     int commReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status) override
     {
-        const int result = library.commReceiveData(handle, buffer, length, more, status);
+        const int result = m_inner.commReceiveData(handle, buffer, length, more, status);
         residentPeak = std::max(residentPeak, residentBytes());
         return result;
     }
-    int commDisconnect(uint32_t handle) override { return library.commDisconnect(handle); }
-    int commClose(uint32_t handle) override { return library.commClose(handle); }
-
-private:
-    ITransport &library = libraryTransport();
-};
-
-// The benchmark's image stands in for the embedded one.
-class BenchImage final : public IFirmwareImage
-{
-public:
-    explicit BenchImage(const std::vector<uint8_t> &bytes) : bytes(bytes) {}
-    bool locate(const char *, int, FirmwareBytes &out) override
-    {
-        out.data = bytes.data();
-        out.size = bytes.size();
-        return true;
-    }
-
-private:
-    const std::vector<uint8_t> &bytes;
 };
 
 struct DownloadRun
@@ -231,10 +200,9 @@ struct DownloadRun
 };
 
 // One whole update of the board at `node`, as the program makes it.
-DownloadRun download(const std::string &node, const std::vector<uint8_t> &image)
+DownloadRun download(const std::string &node, IFirmwareImage &firmware)
 {
     WatchedTransport transport;
-    BenchImage firmware(image);
     const DownloadContext context{transport, firmware, nullptr};
     const std::string descriptor = formatDeviceDescriptor("bench", node);
 
@@ -267,7 +235,8 @@ int main(int argc, char **argv)
             return 0;
         }
     }
-    const std::vector<uint8_t> image = makeImage();
+    CMemoryFirmwareImage firmware(makeImage());
+    const std::vector<uint8_t> &image = firmware.bytes;
 
     char directory[] = "/tmp/bench-download-XXXXXX";
     if (!mkdtemp(directory)) {
@@ -295,7 +264,7 @@ int main(int argc, char **argv)
     long residentGrowth = 0;
     std::string report;
     for (int round = 0; round < kRounds; ++round) {
-        const DownloadRun run = download(sim.node, image);
+        const DownloadRun run = download(sim.node, firmware);
         // A board reports a failure before it answers; one that never saw a
         // packet reports nothing.
         report = simulatorLine(sim, run.ok ? kSimulatorLineMs : kFailureReportMs);

@@ -59,8 +59,6 @@ void queryByteOrder(Connection &connection)
     int32_t order = 1;
     connection.transport.commGetOption(connection.handle, WIRELET_OPTION_BYTE_ORDER, &order);
     connection.littleEndian = order != 0;
-    logDeviceInfo("connection: largest packet " + std::to_string(connection.largestPacket) + " bytes, "
-                  + (connection.littleEndian ? "little-endian" : "big-endian"));
 }
 
 std::size_t packetBufferSize(std::size_t imageSize, std::size_t largestPacket)
@@ -186,6 +184,8 @@ int downloadImage(uint32_t handle, const DownloadContext &context)
     if (!queryLargestPacket(connection))
         return kDownloadRefused;
     queryByteOrder(connection);
+    logDeviceInfo("connection: largest packet " + std::to_string(connection.largestPacket) + " bytes, "
+                  + (connection.littleEndian ? "little-endian" : "big-endian"));
 
     const std::unique_ptr<uint8_t[]> packet(
         new (std::nothrow) uint8_t[packetBufferSize(image.size, connection.largestPacket)]);
