@@ -53,6 +53,7 @@ set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS 
 
 add_subdirectory(common)
 add_subdirectory(device)
+add_subdirectory(tools/board-sim)
 add_subdirectory(tests/windows)
 
 # The wizard. Debian has no Qt for MinGW: without one only the layers below
