@@ -2,9 +2,6 @@
 # programs that run under Wine; with a static Qt 5.15 for MinGW in
 # CMAKE_PREFIX_PATH also the wizard itself, TiskarUpd.exe, in one file.
 enable_language(RC)
-enable_testing()
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # No MinGW runtime DLLs beside the programs: Windows does not have them.
 # Release programs carry no symbols.
 add_link_options(-static $<$<CONFIG:Release,MinSizeRel>:-s>)
@@ -35,24 +32,16 @@ if(TISKAR_WIRELET_CALL)
     target_compile_definitions(wirelet INTERFACE "WIRELET_CALL=${TISKAR_WIRELET_CALL}")
 endif()
 
-# The firmware image is the one the Linux build embeds; its generator is a
-# host program, so the cross build is handed the file.
-set(TISKAR_FIRMWARE_IMAGE "" CACHE FILEPATH "Firmware image to embed (the Linux build's firmware/placeholder-firmware.bin)")
-get_filename_component(firmware_file "${TISKAR_FIRMWARE_IMAGE}" ABSOLUTE)
-if(NOT TISKAR_FIRMWARE_IMAGE OR NOT EXISTS "${firmware_file}" OR IS_DIRECTORY "${firmware_file}")
-    message(FATAL_ERROR "TISKAR_FIRMWARE_IMAGE: give the firmware image file (no such file: '${TISKAR_FIRMWARE_IMAGE}')")
-endif()
-set(TISKAR_FIRMWARE_IMAGE_FILE ${firmware_file} CACHE INTERNAL "The firmware image file embedded into the program")
+add_subdirectory(common)
+add_subdirectory(device)
 
 # The executable's resources: the image, the icon group and the version
 # block. Every program that looks its image up carries the script.
 set(TISKAR_ICON_FILE ${PROJECT_SOURCE_DIR}/resources/TiskarUpd.ico)
 configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/TiskarUpd.rc @ONLY)
 set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
-set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${firmware_file};${TISKAR_ICON_FILE}")
+set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${TISKAR_FIRMWARE_IMAGE_FILE};${TISKAR_ICON_FILE}")
 
-add_subdirectory(common)
-add_subdirectory(device)
 add_subdirectory(tools/board-sim)
 add_subdirectory(tests/windows)
 
