@@ -13,9 +13,6 @@
 #include <QByteArray>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QVector>
-
-#include <algorithm>
 #endif
 
 namespace compat {
@@ -33,41 +30,35 @@ inline QPixmap labelPixmap(const QLabel &label)
 #if QT_VERSION < QT_VERSION_CHECK(6, 3, 0)
 namespace detail {
 
+// The one pattern asked for, and by which test function; the tests ask for
+// one at a time.
 struct FailOnWarning
 {
+    QMutex mutex;
     QByteArray testFunction;
     QRegularExpression pattern;
-};
-
-struct FailOnWarningList
-{
-    QMutex mutex;
-    QVector<FailOnWarning> patterns;
     bool installed = false;
     QtMessageHandler previous = nullptr;
 };
 
-inline FailOnWarningList &failOnWarningList()
+inline FailOnWarning &failOnWarningState()
 {
-    static FailOnWarningList list;
-    return list;
+    static FailOnWarning state;
+    return state;
 }
 
-// Warnings can come from any thread, as with Qt's own handler; each match
-// fails the test function that asked, and the message is logged as usual.
+// Warnings can come from any thread, as with Qt's own handler; a match fails
+// the test function that asked, and the message is logged as usual.
 inline void failOnWarningHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    FailOnWarningList &list = failOnWarningList();
+    FailOnWarning &state = failOnWarningState();
     bool matched = false;
     QtMessageHandler previous;
     {
-        QMutexLocker lock(&list.mutex);
-        previous = list.previous;
-        if (type == QtWarningMsg) {
-            const QByteArray current = QTest::currentTestFunction();
-            for (const FailOnWarning &entry : list.patterns)
-                matched = matched || (entry.testFunction == current && entry.pattern.match(message).hasMatch());
-        }
+        QMutexLocker lock(&state.mutex);
+        previous = state.previous;
+        matched = type == QtWarningMsg && state.testFunction == QTest::currentTestFunction()
+            && state.pattern.match(message).hasMatch();
     }
     if (previous)
         previous(type, context, message);
@@ -81,26 +72,21 @@ inline void failOnWarningHandler(QtMsgType type, const QMessageLogContext &conte
 #endif
 
 // Every warning matching the pattern during the current test function fails
-// it (Qt 6.3's QTest::failOnWarning, kept for that one function on Qt 5).
+// it (Qt 6.3's QTest::failOnWarning; on Qt 5 one pattern at a time, asked
+// again by each test function).
 inline void failOnWarning(const QRegularExpression &pattern)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 3, 0)
     QTest::failOnWarning(pattern);
 #else
-    detail::FailOnWarningList &list = detail::failOnWarningList();
-    const QByteArray current = QTest::currentTestFunction();
-    QMutexLocker lock(&list.mutex);
-    if (!list.installed) {
-        list.previous = qInstallMessageHandler(detail::failOnWarningHandler);
-        list.installed = true;
+    detail::FailOnWarning &state = detail::failOnWarningState();
+    QMutexLocker lock(&state.mutex);
+    if (!state.installed) {
+        state.previous = qInstallMessageHandler(detail::failOnWarningHandler);
+        state.installed = true;
     }
-    // Patterns of earlier test functions are over; init() asks again each row.
-    list.patterns.erase(std::remove_if(list.patterns.begin(), list.patterns.end(),
-                                       [&](const detail::FailOnWarning &entry) {
-                                           return entry.testFunction != current || entry.pattern == pattern;
-                                       }),
-                        list.patterns.end());
-    list.patterns.append({current, pattern});
+    state.testFunction = QTest::currentTestFunction();
+    state.pattern = pattern;
 #endif
 }
 
