@@ -1,3 +1,4 @@
+#include "BoardProtocol.h"
 #include "CBoardSimProcess.h"
 #include "DeviceLog.h"
 #include "linux/CLinuxTargetAccess.h"
@@ -57,13 +58,6 @@ bool awaitQuery(int master, QByteArray &received)
     return true;
 }
 
-QByteArray replyNaming(const QByteArray &name)
-{
-    QByteArray reply(276, 0);
-    reply.replace(16, name.size(), name);
-    return reply;
-}
-
 bool hangsUp(BareBoard board)
 {
     return board == BareBoard::FullReplyThenHangUp || board == BareBoard::HangUpAfterQuery;
@@ -97,16 +91,16 @@ void playBoard(BareBoard board, int master, int line, QByteArray &received)
         return;
     switch (board) {
     case BareBoard::ReplyInPieces: {
-        const QByteArray reply = replyNaming("PIECE BOARD");
+        const auto reply = board::identityReply("PIECE BOARD", true);
         ::usleep(600 * 1000);
-        (void)!::write(master, reply.constData(), 20);
+        (void)!::write(master, reply.data(), 20);
         ::usleep(200 * 1000);
-        (void)!::write(master, reply.constData() + 20, 256);
+        (void)!::write(master, reply.data() + 20, reply.size() - 20);
         break;
     }
     case BareBoard::FullReplyThenHangUp:
         ::usleep(600 * 1000);
-        (void)!::write(master, replyNaming("HUNG UP").constData(), 276);
+        (void)!::write(master, board::identityReply("HUNG UP", true).data(), board::kIdentityReplySize);
         // Let the reply be read before the line goes.
         awaitLineDrained(line);
         break;
@@ -117,7 +111,7 @@ void playBoard(BareBoard board, int master, int line, QByteArray &received)
         (void)!::write(master, "\x04", 1);
         break;
     case BareBoard::FullLine:
-        (void)!::write(master, replyNaming("SLOW LINE").constData(), 276);
+        (void)!::write(master, board::identityReply("SLOW LINE", true).data(), board::kIdentityReplySize);
         break;
     }
     if (hangsUp(board))
