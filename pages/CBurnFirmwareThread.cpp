@@ -19,11 +19,22 @@ CBurnFirmwareThread::CBurnFirmwareThread(CUpdatePage *owner, CTiskarUpdater *upd
 CBurnFirmwareThread::~CBurnFirmwareThread()
 {
     abandonReports();
+    waitForEnd();
+}
+
+void CBurnFirmwareThread::waitForEnd()
+{
     wait();
+    const std::lock_guard<std::mutex> ended(endLock);
 }
 
 void CBurnFirmwareThread::run()
 {
+    // Connected here, after every receiver the owner connected before
+    // start(), so that it runs once Qt has delivered finished() to them.
+    connect(
+        this, &QThread::finished, this, [this] { const std::lock_guard<std::mutex> ending(endLock); },
+        Qt::DirectConnection);
     const std::string descriptor = wizard->getDevice();
     const int result = burnFirmware(descriptor);
     QMutexLocker lock(&resultLock);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 class CTiskarUpdater;
@@ -49,6 +50,13 @@ public:
     // a limit reached in the same moment must not overwrite.
     void failIfStillRunning();
 
+    // Waits until the thread is done with this object and with the wizard,
+    // finished()'s receivers included. QThread::wait() alone orders that,
+    // but through Qt's own synchronisation, which a race checker cannot see
+    // unless Qt is built for it; `endLock` states the same order in the
+    // standard library's terms.
+    void waitForEnd();
+
 protected:
     void run() override;
 
@@ -64,6 +72,9 @@ private:
 
     CUpdatePage *page;
     CTiskarUpdater *wizard;
+
+    // Taken by the thread in finished()'s last receiver, then by waitForEnd().
+    std::mutex endLock;
 
     std::atomic<bool> stopping{false};
     // Orders the transfer's final status against the time limit's.

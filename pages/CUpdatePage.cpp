@@ -91,7 +91,7 @@ void CUpdatePage::abandonUpdate()
         return;
     burnThread->abandonReports();
     burnThread->requestStop();
-    burnThread->wait();
+    burnThread->waitForEnd();
 }
 
 void CUpdatePage::updateProgressBar()

@@ -191,6 +191,10 @@ void TestCDetectDevicePage::nextAfterSearch()
         QCOMPARE(namedChild<QRadioButton>(*page, "noButton")->isChecked(), clicks.last() == "no");
         QCOMPARE(wizard.getStatus(), clicks.last() == "no" ? 7 : 0);
     }
+    // Read before Next: on the update page the burn thread soon stores its
+    // own result, here a failure, as there is no transport.
+    if (index == 3)
+        QCOMPARE(wizard.getStatus(), 0);
     pressWizardButton(wizard, "nextButton");
 
     QCOMPARE(wizard.getCurrentIndex(), index);
@@ -198,7 +202,6 @@ void TestCDetectDevicePage::nextAfterSearch()
         QTEST(finishMessage(wizard), "finishMessage");
     } else {
         QVERIFY(wizard.getUpdatePage());
-        QCOMPARE(wizard.getStatus(), 0);
         QCOMPARE(wizard.getDevice(), std::string("PJ (/dev/parvel/a : 0)"));
     }
 }
