@@ -93,8 +93,10 @@ void CBurnFirmwareThread::reportMissingImage()
         if (reportsAbandoned)
             return;
         // This object lives in the GUI thread, so the call runs there; if
-        // the object goes first, the pending call goes with it.
-        QMetaObject::invokeMethod(this, [this] { showMissingImage(); }, Qt::QueuedConnection);
+        // the object goes first, the pending call goes with it. By name, so
+        // that Qt alone carries the call across: no object of ours is made
+        // here to be read there.
+        QMetaObject::invokeMethod(this, "showMissingImage", Qt::QueuedConnection);
     }
     reportDismissed.acquire();
 }

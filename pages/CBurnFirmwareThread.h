@@ -67,9 +67,12 @@ private:
     // Burn thread: asks the GUI thread to show "File not found" and waits
     // until the user has dismissed it.
     void reportMissingImage();
+
+private slots:
     // GUI thread: the modal box itself.
     void showMissingImage();
 
+private:
     CUpdatePage *page;
     CTiskarUpdater *wizard;
 

@@ -56,8 +56,9 @@ QStringList threadNames()
     QStringList names;
     const QString tasks = QStringLiteral("/proc/self/task/");
     for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // No name: the thread ended while the list was read.
         const QString name = QString::fromLocal8Bit(fileContents(tasks + task + "/comm").trimmed());
-        if (name != "Thread (pooled)" && !name.startsWith("QThreadPool"))
+        if (!name.isEmpty() && name != "Thread (pooled)" && !name.startsWith("QThreadPool"))
             names << name;
     }
     names.sort();
