@@ -1,5 +1,4 @@
 #include "CBoardSimProcess.h"
-#include "CFinishPage.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "linux/CLinuxTargetAccess.h"
@@ -240,13 +239,10 @@ private slots:
 
             QVERIFY2(ended, qPrintable(QString("no outcome after %1 ms").arg(elapsedMs)));
             QCOMPARE(wizard->getStatus(), status);
-            if (status == 0)
-                QCOMPARE(namedChild<QLabel>(*page, "statusLabel")->text(), kUpdateComplete);
-            else
-                QCOMPARE(namedChild<QLabel>(*page, "failureLabel")->text(), kUpdateFailed);
+            QCOMPARE(outcomeLine(*page, status == 0), status == 0 ? kUpdateComplete : kUpdateFailed);
             pressWizardButton(*wizard, "nextButton");
             QCOMPARE(wizard->getCurrentIndex(), 4);
-            QCOMPARE(namedChild<QLabel>(*wizard->getFinishPage(), "messageLabel")->text(), kFinishMessages[status]);
+            QCOMPARE(finishMessage(*wizard), kFinishMessages[status]);
             pressWizardButton(*wizard, "nextButton"); // Finish
             QVERIFY(!wizard->isVisible());
             wizard.reset();

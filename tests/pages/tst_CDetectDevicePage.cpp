@@ -1,5 +1,4 @@
 #include "CDetectDevicePage.h"
-#include "CFinishPage.h"
 #include "CTiskarUpdater.h"
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
@@ -36,11 +35,6 @@ void walkToDetection(CTiskarUpdater &wizard)
     pressWizardButton(wizard, "nextButton");
     QVERIFY(wizard.getDetectDevicePage());
     QTRY_VERIFY(wizard.getDetectDevicePage()->isVisible());
-}
-
-QString finishMessage(CTiskarUpdater &wizard)
-{
-    return labelsInLayoutOrder(*wizard.getFinishPage()).first()->text();
 }
 
 } // namespace

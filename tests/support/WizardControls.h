@@ -51,3 +51,16 @@ inline QList<QLabel *> labelsInLayoutOrder(QWidget &page)
     }
     return labels;
 }
+
+// The finish page's message, found from the wizard.
+inline QString finishMessage(QWidget &wizard)
+{
+    return namedChild<QLabel>(wizard, "messageLabel")->text();
+}
+
+// The update page's line that says how the update ended: the status line
+// after a success, the line the page adds after a failure.
+inline QString outcomeLine(QWidget &updatePage, bool success)
+{
+    return namedChild<QLabel>(updatePage, success ? "statusLabel" : "failureLabel")->text();
+}
