@@ -6,6 +6,7 @@
 int main(int argc, char *argv[])
 {
     // The arguments go to the toolkit alone; the wizard has no options.
+    prepareDisplayScaling();
     QApplication app(argc, argv);
     prepareApplication();
 

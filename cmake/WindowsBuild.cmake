@@ -47,7 +47,7 @@ add_subdirectory(tests/windows)
 
 # The wizard. Debian has no Qt for MinGW: without one only the layers below
 # are built.
-find_package(Qt5 5.15 QUIET COMPONENTS Widgets)
+find_package(Qt5 5.15 QUIET COMPONENTS Widgets Test)
 if(NOT Qt5_FOUND)
     message(STATUS "No Qt 5.15 for MinGW in CMAKE_PREFIX_PATH: TiskarUpd.exe is not built")
     return()
@@ -62,3 +62,5 @@ set(CMAKE_AUTORCC ON)
 add_subdirectory(wizard)
 add_subdirectory(pages)
 add_subdirectory(app)
+# The layout test, with the platform's own fonts and display scale.
+add_subdirectory(tests/windows/layout)

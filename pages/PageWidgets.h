@@ -31,7 +31,8 @@ QSpacerItem *makePageGap(int height);
 QLabel *makePageLabel(QWidget *page, const char *objectName, const QString &text, bool wordWrap);
 
 // The compact dialog font the fixed 450 x 350 window and its pages are laid
-// out for: the platform's family at 8 points, semi-condensed. Start-up makes
-// it the application's font; the platform's usual 9 points and full width
-// need more lines than the instructions page has room for.
+// out for: on Windows its dialog font, "MS Shell Dlg 2" at 8 points; elsewhere
+// the platform's family at 8 points, semi-condensed. Start-up makes it the
+// application's font; the platform's usual 9 points and full width need more
+// lines than the instructions page has room for.
 QFont compactDialogFont(const QFont &platformFont);

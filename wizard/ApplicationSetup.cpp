@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -15,6 +16,16 @@ constexpr char kCatalogueName[] = "tiskarupd";
 constexpr char kCatalogueFolder[] = ":/i18n";
 
 } // namespace
+
+void prepareDisplayScaling()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 does all three by itself.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+#endif
+}
 
 void prepareApplication()
 {
@@ -35,4 +46,9 @@ void prepareApplication()
 
     // The window has a fixed size; its texts need the font it was laid out for.
     QApplication::setFont(compactDialogFont(QApplication::font()));
+    // What the platform matched for it: a face of another line height cuts
+    // the pages' texts off.
+    const QFontInfo chosen(QApplication::font());
+    qCInfo(lcWizard).noquote() << "font" << chosen.family() << chosen.pointSizeF() << "pt," << chosen.pixelSize()
+                               << "px, asked for" << QApplication::font().family();
 }

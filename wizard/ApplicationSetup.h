@@ -1,5 +1,11 @@
 #pragma once
 
+// What every program showing the wizard does before its QApplication exists:
+// Qt 5 scales the window to the display only when asked, so at 125 % to
+// 200 % the fixed window would otherwise keep its pixel size while its
+// texts grow. The scale is taken as the display gives it, not rounded.
+void prepareDisplayScaling();
+
 // What every program showing the wizard does once its QApplication exists and
 // before the wizard is built: the version, the record of the run in Qt's
 // logging, the translation for the user's

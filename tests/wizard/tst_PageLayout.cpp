@@ -4,6 +4,7 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "CWelcomePage.h"
+#include "ApplicationSetup.h"
 #include "CMemoryFirmwareImage.h"
 #include "QtCompat.h"
 #include "PageWidgets.h"
@@ -107,6 +108,13 @@ public:
 class TestPageLayout : public QObject
 {
     Q_OBJECT
+
+public:
+    // Before the application object, as the program scales to the display.
+    static void initMain()
+    {
+        prepareDisplayScaling();
+    }
 
 private slots:
     void initTestCase();

@@ -26,6 +26,7 @@ int main(int argc, char *argv[])
 {
     if (!hasDisplay() && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareDisplayScaling();
     QApplication app(argc, argv);
     prepareApplication();
 
