@@ -42,12 +42,13 @@ configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/Tis
 set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
 set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${TISKAR_FIRMWARE_IMAGE_FILE};${TISKAR_ICON_FILE}")
 
+# The wizard. Debian has no Qt for MinGW: without one only the layers below
+# are built. Looked for before the tests, one of which needs Qt's Core.
+find_package(Qt5 5.15 QUIET COMPONENTS Widgets)
+
 add_subdirectory(tools/board-sim)
 add_subdirectory(tests/windows)
 
-# The wizard. Debian has no Qt for MinGW: without one only the layers below
-# are built.
-find_package(Qt5 5.15 QUIET COMPONENTS Widgets)
 if(NOT Qt5_FOUND)
     message(STATUS "No Qt 5.15 for MinGW in CMAKE_PREFIX_PATH: TiskarUpd.exe is not built")
     return()
@@ -62,3 +63,7 @@ set(CMAKE_AUTORCC ON)
 add_subdirectory(wizard)
 add_subdirectory(pages)
 add_subdirectory(app)
+
+# How long the image check takes under Windows (a benchmark; it measures).
+add_executable(bench-image-check ${PROJECT_SOURCE_DIR}/bench/bench_image_check.cpp ${TISKAR_RESOURCE_SCRIPT})
+target_link_libraries(bench-image-check PRIVATE tiskar_image_check tiskar_device tiskar_firmware_image tiskar_warnings)
