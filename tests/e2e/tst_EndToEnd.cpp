@@ -151,7 +151,7 @@ void TestEndToEnd::copyOfTheProgram()
     const QByteArray image = fileContents(QStringLiteral(FIRMWARE_IMAGE_FILE));
     QByteArray program = fileContents(QStringLiteral(AUTOPILOT_PATH));
     QVERIFY(image.size() > 4096 && !program.isEmpty());
-    const qsizetype at = program.indexOf(image.left(4096));
+    const auto at = program.indexOf(image.left(4096)); // int in Qt 5
     QVERIFY2(at >= 0, "the image is not found in the program");
     QVERIFY(program.mid(at, image.size()) == image);
     if (flipByte)
