@@ -1,4 +1,5 @@
 #include "ApplicationSetup.h"
+#include "CCheckedFirmwareImage.h"
 #include "CTiskarUpdater.h"
 
 #include <QApplication>
@@ -9,8 +10,10 @@ int main(int argc, char *argv[])
     prepareDisplayScaling();
     QApplication app(argc, argv);
     prepareApplication();
+    const DeviceServices platform = DeviceServices::platform();
+    logFirmwareImage(*platform.firmware, platform.firmwareSha256);
 
-    CTiskarUpdater wizard;
+    CTiskarUpdater wizard(platform);
     wizard.show();
     QObject::connect(&app, SIGNAL(lastWindowClosed()), &app, SLOT(quit()));
     return app.exec();

@@ -42,12 +42,13 @@ configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/Tis
 set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
 set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${TISKAR_FIRMWARE_IMAGE_FILE};${TISKAR_ICON_FILE}")
 
+# The wizard. Debian has no Qt for MinGW: without one only the layers below
+# are built. Looked for before the tests, one of which needs Qt's Core.
+find_package(Qt5 5.15 QUIET COMPONENTS Widgets Test)
+
 add_subdirectory(tools/board-sim)
 add_subdirectory(tests/windows)
 
-# The wizard. Debian has no Qt for MinGW: without one only the layers below
-# are built.
-find_package(Qt5 5.15 QUIET COMPONENTS Widgets Test)
 if(NOT Qt5_FOUND)
     message(STATUS "No Qt 5.15 for MinGW in CMAKE_PREFIX_PATH: TiskarUpd.exe is not built")
     return()
@@ -64,3 +65,7 @@ add_subdirectory(pages)
 add_subdirectory(app)
 # The layout test, with the platform's own fonts and display scale.
 add_subdirectory(tests/windows/layout)
+
+# How long the image check takes under Windows (a benchmark; it measures).
+add_executable(bench-image-check ${PROJECT_SOURCE_DIR}/bench/bench_image_check.cpp ${TISKAR_RESOURCE_SCRIPT})
+target_link_libraries(bench-image-check PRIVATE tiskar_image_check tiskar_device tiskar_firmware_image tiskar_warnings)

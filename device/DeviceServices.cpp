@@ -1,6 +1,9 @@
 #include "DeviceServices.h"
 
+#include "EmbeddedFirmwareDigest.h"
+
 DeviceServices DeviceServices::platform()
 {
-    return DeviceServices{&platformTargetAccess(), &libraryTransport(), &embeddedFirmwareImage()};
+    return DeviceServices{&platformTargetAccess(), &libraryTransport(), &embeddedFirmwareImage(),
+                          kEmbeddedFirmwareSha256};
 }

@@ -1,5 +1,6 @@
 #include "CBurnFirmwareThread.h"
 
+#include "CCheckedFirmwareImage.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "FirmwareDownload.h"
@@ -71,7 +72,10 @@ int CBurnFirmwareThread::withContext(const std::function<int(const DownloadConte
     const DeviceServices &services = wizard->services();
     if (!services.transport || !services.firmware)
         return failure;
-    const DownloadContext context{*services.transport, *services.firmware, [this] { reportMissingImage(); },
+    // An image whose bytes no longer have the digest recorded at build time
+    // counts as not found: it is never sent.
+    CCheckedFirmwareImage image(*services.firmware, services.firmwareSha256);
+    const DownloadContext context{*services.transport, image, [this] { reportMissingImage(); },
                                   [this] { return stopping.load(); }};
     return step(context);
 }

@@ -33,7 +33,8 @@ public:
     // board confirmed the image, 1 on any failure (also when the wizard has
     // no transport or image to work with).
     int burnFirmware(std::string descriptor);
-    // 0, 4, 5 or -1 (no image, after the user dismissed the message).
+    // 0, 4, 5 or -1 (no image, or one whose bytes no longer have the
+    // SHA-256 recorded at build time, after the user dismissed the message).
     int downloadImage(uint32_t handle);
 
     // GUI thread, before waiting for the thread while the wizard goes away:

@@ -1,5 +1,7 @@
+#include "EmbeddedFirmwareDigest.h"
 #include "IFirmwareImage.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -49,6 +51,16 @@ private slots:
 #ifdef PLACEHOLDER_IMAGE_SIZE
         QCOMPARE(bytes.size, std::size_t(PLACEHOLDER_IMAGE_SIZE));
 #endif
+    }
+
+    // The digest the build recorded is that of the file it embedded, so a
+    // program whose image is intact passes its check.
+    void recordedDigestIsTheEmbeddedFiles()
+    {
+        QFile file(QStringLiteral(FIRMWARE_IMAGE_FILE));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        QCOMPARE(QByteArray(kEmbeddedFirmwareSha256),
+                 QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
     }
 
     // The placeholder is the same for every build: a shorter image is the

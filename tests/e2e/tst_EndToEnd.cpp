@@ -2,11 +2,14 @@
 #include "CDetectDevicePage.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
+#include "EmbeddedFirmwareDigest.h"
 #include "WizardControls.h"
 #include "WizardTexts.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -22,6 +25,15 @@ namespace {
 constexpr int kUpdateTimeoutMs = 200000;
 constexpr int kDownloadLineTimeoutMs = 10000;
 
+// A text as the autopilot prints it: each line indented by four blanks.
+QString asPrinted(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line.prepend(QStringLiteral("    "));
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -32,6 +44,8 @@ private slots:
     void initTestCase();
     void road_data();
     void road();
+    void copyOfTheProgram_data();
+    void copyOfTheProgram();
 
 private:
     QTemporaryDir runtimeDir;
@@ -116,6 +130,76 @@ void TestEndToEnd::road()
     }
     for (auto &board : boards)
         QCOMPARE(board->stop().code, 0);
+}
+
+// The program as a technician receives it, copied, once as it is and once
+// with one byte of its embedded image flipped (a bad copy to a stick, a bit
+// gone bad on disk): the autopilot, which is the real wizard pressed through
+// to Finish, against a simulated board.
+void TestEndToEnd::copyOfTheProgram_data()
+{
+    QTest::addColumn<bool>("flipByte");
+
+    QTest::newRow("intact copy: updated") << false;
+    QTest::newRow("one byte of the image flipped: nothing sent") << true;
+}
+
+void TestEndToEnd::copyOfTheProgram()
+{
+    QFETCH(bool, flipByte);
+
+    const QByteArray image = fileContents(QStringLiteral(FIRMWARE_IMAGE_FILE));
+    QByteArray program = fileContents(QStringLiteral(AUTOPILOT_PATH));
+    QVERIFY(image.size() > 4096 && !program.isEmpty());
+    const auto at = program.indexOf(image.left(4096)); // int in Qt 5
+    QVERIFY2(at >= 0, "the image is not found in the program");
+    QVERIFY(program.mid(at, image.size()) == image);
+    if (flipByte)
+        program[at + image.size() / 2] = char(program.at(at + image.size() / 2) ^ 0x01);
+    QTemporaryDir copyDir;
+    const QString copy = copyDir.filePath(QStringLiteral("tiskar-autopilot"));
+    QFile file(copy);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(program) == program.size());
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+
+    const QString saved = runtimeDir.filePath(QStringLiteral("copy.bin"));
+    QFile::remove(saved);
+    CBoardSimProcess board;
+    QVERIFY(board.start(boardDir, QStringList{"--link", "copy-board", "--save", saved}));
+
+    QProcess pilot;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The transport library beside the original, not the copy.
+    environment.insert(QStringLiteral("LD_LIBRARY_PATH"), QFileInfo(QStringLiteral(AUTOPILOT_PATH)).absolutePath());
+    pilot.setProcessEnvironment(environment);
+    pilot.start(copy, QStringList{copyDir.filePath(QStringLiteral("pages"))});
+    QVERIFY(pilot.waitForFinished(kUpdateTimeoutMs));
+    const QString shown = QString::fromUtf8(pilot.readAllStandardOutput());
+    const QString log = QString::fromUtf8(pilot.readAllStandardError());
+    QCOMPARE(pilot.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(pilot.exitCode(), 0);
+
+    const QString digest = QString::fromLatin1(kEmbeddedFirmwareSha256);
+    QVERIFY2(log.contains(QStringLiteral("firmware image BINFILE 104: %1 bytes, SHA-256 %2").arg(image.size()).arg(digest)),
+             qPrintable(log));
+    QCOMPARE(shown.contains(QStringLiteral("Message box\n    File not found\n")), flipByte);
+    if (flipByte) {
+        QVERIFY2(log.contains(QStringLiteral("SHA-256 expected %1, found ").arg(digest)), qPrintable(log));
+        QVERIFY2(shown.contains(asPrinted(kFinishMessages[1])), qPrintable(shown));
+    } else {
+        QVERIFY2(shown.contains(asPrinted(kFinishMessages[0])), qPrintable(shown));
+        QVERIFY(!board.waitForLine(QStringLiteral("DOWNLOAD OK "), kDownloadLineTimeoutMs).isEmpty());
+        QVERIFY(fileContents(saved) == image);
+    }
+    QCOMPARE(board.stop().code, 0);
+    // The box comes only after the connection is made; a board that got even
+    // one packet reports the download when the connection or the board ends.
+    if (flipByte) {
+        QCOMPARE(board.reports().filter(QStringLiteral("DOWNLOAD")), QStringList{});
+        QVERIFY(fileContents(saved).isEmpty());
+    }
 }
 
 QTEST_MAIN(TestEndToEnd)

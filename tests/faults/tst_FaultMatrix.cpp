@@ -2,6 +2,7 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "linux/CLinuxTargetAccess.h"
+#include "CCheckedFirmwareImage.h"
 #include "CMemoryFirmwareImage.h"
 #include "CShortTimeoutTransport.h"
 #include "SpawnedProcess.h"
@@ -163,9 +164,11 @@ private slots:
             const std::string link = board.linkPath().toStdString();
             const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 7);
             CMemoryFirmwareImage image(bytes);
+            const std::string digest = firmwareSha256(bytes.data(), bytes.size());
             CShortTimeoutTransport transport(transportTimeoutMs());
             CLinuxTargetAccess targets({dir.toStdString()});
-            auto wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&targets, &transport, &image});
+            auto wizard = std::make_unique<CTiskarUpdater>(
+                DeviceServices{&targets, &transport, &image, digest.c_str()});
             wizard->show();
             pressWizardButton(*wizard, "nextButton"); // instructions
             pressWizardButton(*wizard, "nextButton"); // detection: one board, asked for its name, "Yes"

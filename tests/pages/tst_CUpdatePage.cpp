@@ -1,3 +1,4 @@
+#include "CCheckedFirmwareImage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
@@ -36,6 +37,7 @@ struct CUpdateRig
     explicit CUpdateRig(int patienceMs = kReplyPatienceMs)
         : gated(board, patienceMs)
         , image(CMemoryFirmwareImage::patternBytes(kImageSize, 7))
+        , digest(firmwareSha256(image.bytes.data(), image.bytes.size()))
     {
         boards.paths = {kBoardPath};
         boards.names[kBoardPath] = "PJ-7";
@@ -46,7 +48,7 @@ struct CUpdateRig
     // way, so the page's own timer has not ticked yet.
     void walkToUpdate()
     {
-        wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &gated, &image});
+        wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &gated, &image, digest.c_str()});
         wizard->show();
         for (int i = 0; i < 3; ++i)
             pressWizardButton(*wizard, "nextButton");
@@ -88,6 +90,7 @@ struct CUpdateRig
     CRecordingTransport board;
     CGatedTransport gated;
     CMemoryFirmwareImage image;
+    std::string digest; // recorded for the image as it was made
     std::unique_ptr<CTiskarUpdater> wizard;
     CUpdatePage *page = nullptr;
 };
@@ -374,22 +377,30 @@ void TestCUpdatePage::leavingAfterTimeLimitWaitsForTransfer()
     QVERIFY(QString::fromStdString(calls.back()).startsWith(QStringLiteral("CommClose(")));
 }
 
-// The image is missing: the GUI thread shows "File not found" while the
-// transfer waits for it, and the wizard may even go away under the box.
+// The image is missing, or damaged since the build (one byte differs from
+// the bytes its recorded SHA-256 was taken of): the GUI thread shows "File
+// not found" while the transfer waits for it, no packet of image data goes
+// out, and the wizard may even go away under the box.
 void TestCUpdatePage::missingImage_data()
 {
+    QTest::addColumn<bool>("flipByte");
     QTest::addColumn<bool>("destroyUnderBox");
 
-    QTest::newRow("user presses OK") << false;
-    QTest::newRow("wizard destroyed while the box is open") << true;
+    QTest::newRow("missing, user presses OK") << false << false;
+    QTest::newRow("missing, wizard destroyed while the box is open") << false << true;
+    QTest::newRow("one byte flipped, user presses OK") << true << false;
 }
 
 void TestCUpdatePage::missingImage()
 {
+    QFETCH(bool, flipByte);
     QFETCH(bool, destroyUnderBox);
 
     CUpdateRig rig;
-    rig.image.missing = true;
+    if (flipByte)
+        rig.image.bytes[kImageSize / 2] ^= 0x01;
+    else
+        rig.image.missing = true;
 
     // The box runs its own event loop, so it is found and answered from a
     // timer rather than from the test's own waiting loop.
@@ -435,6 +446,8 @@ void TestCUpdatePage::missingImage()
     QTRY_VERIFY(rig.shown("continueLabel"));
     QCOMPARE(rig.wizard->getStatus(), 1);
     rig.verifyOutcome(kUpdating, true);
+    rig.button("nextButton")->click();
+    QCOMPARE(rig.finishMessage(), kFinishMessages[1]);
 }
 
 QTEST_MAIN(TestCUpdatePage)

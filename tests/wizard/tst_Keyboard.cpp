@@ -1,6 +1,7 @@
 #include "CDetectDevicePage.h"
 #include "CFinishPage.h"
 #include "CTiskarUpdater.h"
+#include "CCheckedFirmwareImage.h"
 #include "CMemoryFirmwareImage.h"
 #include "CRecordingTransport.h"
 #include "CScriptedTargetAccess.h"
@@ -72,7 +73,8 @@ void TestKeyboard::enterFinishesTheWizard()
     CRecordingTransport board;
     board.refusePacket = refusedPacket;
     CMemoryFirmwareImage image{CMemoryFirmwareImage::patternBytes(kImageSize, 5)};
-    auto wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &board, &image});
+    const std::string digest = firmwareSha256(image.bytes.data(), image.bytes.size());
+    auto wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&boards, &board, &image, digest.c_str()});
     wizard->show();
     QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
     QPushButton *next = wizardButton(*wizard, "nextButton");

@@ -5,6 +5,7 @@
 #include "CUpdatePage.h"
 #include "CWelcomePage.h"
 #include "ApplicationSetup.h"
+#include "CCheckedFirmwareImage.h"
 #include "CMemoryFirmwareImage.h"
 #include "QtCompat.h"
 #include "PageWidgets.h"
@@ -56,6 +57,7 @@ struct CLayoutRig
     CScriptedTargetAccess boards;
     CRecordingTransport board;
     CMemoryFirmwareImage image{CMemoryFirmwareImage::patternBytes(kImageSize, 3)};
+    const std::string digest = firmwareSha256(image.bytes.data(), image.bytes.size());
     std::unique_ptr<CTiskarUpdater> wizard;
 
     QWidget *pageOnDisplay() const
@@ -211,7 +213,7 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
         rig.boards.names[rig.boards.paths.front()] = "VELVANE PJ 7";
     rig.board.refusePacket = refusedPacket;
 
-    rig.wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&rig.boards, &rig.board, &rig.image});
+    rig.wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&rig.boards, &rig.board, &rig.image, rig.digest.c_str()});
     CTiskarUpdater &wizard = *rig.wizard;
     wizard.show();
     QVERIFY(QTest::qWaitForWindowExposed(&wizard));

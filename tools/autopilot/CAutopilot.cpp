@@ -8,7 +8,9 @@
 #include "CWelcomePage.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -90,6 +92,8 @@ QWidget *CAutopilot::pageOnDisplay() const
 // once it is usable.
 void CAutopilot::step()
 {
+    if (answerMessageBox())
+        return;
     QWidget *page = pageOnDisplay();
     if (!page || !m_wizard.isVisible())
         return;
@@ -106,6 +110,23 @@ void CAutopilot::step()
     out() << "  pressing " << next->text() << '\n';
     out().flush();
     next->click();
+}
+
+// A box runs its own event loop, in which this pilot's timer goes on.
+bool CAutopilot::answerMessageBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+        return false;
+    QAbstractButton *ok = box->button(QMessageBox::Ok);
+    out() << "Message box\n";
+    printIndented(box->text());
+    if (ok) {
+        out() << "  pressing " << ok->text() << '\n';
+        out().flush();
+        ok->click();
+    }
+    return true;
 }
 
 void CAutopilot::reportPage(QWidget *page)

@@ -9,9 +9,9 @@ class QWidget;
 
 // Drives the real wizard through its real buttons, as a user who accepts
 // every step would: Next on each page (Yes stays chosen on the detection
-// page), then Finish. On each page it prints the texts shown and saves a
-// picture of the window; while the firmware is sent it prints the progress
-// bar as it moves.
+// page), then Finish, and OK in a message box. On each page it prints the
+// texts shown and saves a picture of the window; while the firmware is sent
+// it prints the progress bar as it moves.
 class CAutopilot : public QObject
 {
     Q_OBJECT
@@ -28,6 +28,8 @@ private slots:
 
 private:
     QWidget *pageOnDisplay() const;
+    // True when a message box was open: its text is printed and OK pressed.
+    bool answerMessageBox();
     void reportPage(QWidget *page);
     void reportProgress(QWidget *page);
     void savePicture(QWidget *page);

@@ -6,6 +6,7 @@
 
 #include "ApplicationSetup.h"
 #include "CAutopilot.h"
+#include "CCheckedFirmwareImage.h"
 #include "CTiskarUpdater.h"
 
 #include <QApplication>
@@ -45,7 +46,9 @@ int main(int argc, char *argv[])
     }
     QTextStream(stdout) << "Pictures of the pages: " << QDir(folder).absolutePath() << '\n';
 
-    CTiskarUpdater wizard;
+    const DeviceServices platform = DeviceServices::platform();
+    logFirmwareImage(*platform.firmware, platform.firmwareSha256);
+    CTiskarUpdater wizard(platform);
     wizard.show();
     CAutopilot pilot(wizard, QDir(folder));
     pilot.start();
