@@ -463,25 +463,32 @@ private slots:
 
     // What a first conversation leaves behind on the line does not answer
     // or swallow the next one: a handshake answered too late, a packet's
-    // frame cut off by the host's send timeout.
+    // frame cut off by the host's send timeout (which the close finishes).
     void nextConversation_data()
     {
         QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("firstTimeoutMs");
         QTest::addColumn<int>("firstConnect"); // the first handshake's result
         QTest::addColumn<QString>("next");      // "connect" again, or the identity "query"
         QTest::addColumn<int>("timeoutMs");     // for the next handshake or query
         QTest::addColumn<int>("result");        // of the next handshake
 
         const QStringList cut{"--max-packet", "1048576", "--cut-frame", "1"};
-        QTest::newRow("late handshake answer") << QStringList{"--late-ack"} << int(WIRELET_ERR_TIMEOUT) << "connect"
-                                               << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT);
-        QTest::newRow("cut-off frame, then a connection") << cut << int(WIRELET_OK) << "connect" << 5000 << int(WIRELET_OK);
-        QTest::newRow("cut-off frame, then the identity query") << cut << int(WIRELET_OK) << "query" << 5000 << int(WIRELET_OK);
+        // Below the board's one-second pause, so the send gives up half-way;
+        // the close's own timeout then outlasts the pause.
+        const int cutTimeoutMs = 700;
+        QTest::newRow("late handshake answer") << QStringList{"--late-ack"} << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT)
+                                               << "connect" << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT);
+        QTest::newRow("cut-off frame, then a connection") << cut << cutTimeoutMs << int(WIRELET_OK) << "connect" << 5000
+                                                          << int(WIRELET_OK);
+        QTest::newRow("cut-off frame, then the identity query") << cut << cutTimeoutMs << int(WIRELET_OK) << "query"
+                                                                << 5000 << int(WIRELET_OK);
     }
 
     void nextConversation()
     {
         QFETCH(QStringList, options);
+        QFETCH(int, firstTimeoutMs);
         QFETCH(int, firstConnect);
         QFETCH(QString, next);
         QFETCH(int, timeoutMs);
@@ -490,7 +497,7 @@ private slots:
         QVERIFY(board.start(QStringList{"--name", "SIM-2"} + options));
 
         uint32_t first = 0;
-        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &first, 0, kShortTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &first, 0, firstTimeoutMs), int(WIRELET_OK));
         uint8_t options1 = kConnectOptions;
         QCOMPARE(CommConnect(first, WIRELET_MODE_BLOCKS, &options1, 0, 0), firstConnect);
         if (firstConnect == WIRELET_OK) {
