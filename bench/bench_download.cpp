@@ -36,6 +36,7 @@
 namespace {
 
 constexpr std::size_t kImageSize = IMAGE_SIZE; // the real image's, from the build
+constexpr const char *kBuildType = BUILD_TYPE;  // what was measured: the library and simulator are built alike
 constexpr int kRounds = 5;
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -279,6 +280,8 @@ int main(int argc, char **argv)
     }
     if (best.ok) {
         const double rate = megabytesPerSecond(image.size(), best.elapsed);
+        std::printf("build type:        %s%s\n", kBuildType[0] ? kBuildType : "(none)",
+                    std::strcmp(kBuildType, "Release") == 0 ? "" : " (compare figures from a Release build only)");
         std::printf("image:             %zu bytes, packets of %" PRId32 " bytes\n", image.size(), best.maxPacket);
         std::printf("download:          %.1f MB/s (%.3f s, best of %d)\n", rate,
                     std::chrono::duration<double>(best.elapsed).count(), kRounds);

@@ -1,5 +1,6 @@
 #include "WireletConnection.h"
 
+#include "BoardNode.h"
 #include "ByteOrder.h"
 #include "Deadline.h"
 #include "wirelet.h"
@@ -9,10 +10,7 @@
 #include <cstring>
 #include <random>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,53 +31,32 @@ uint32_t newConnectionId(uint32_t previous)
     return id;
 }
 
-// A terminal line (a simulated board) must pass every byte unchanged and
-// must not keep anything from an earlier conversation.
-void prepareLine(int fd)
-{
-    termios mode;
-    if (::tcgetattr(fd, &mode) != 0)
-        return; // not a terminal: a board's own node
-    ::cfmakeraw(&mode);
-    ::tcsetattr(fd, TCSANOW, &mode);
-    ::tcflush(fd, TCIOFLUSH);
-}
-
 } // namespace
 
 int WireletConnection::open(const char *path, int timeoutMs, std::unique_ptr<WireletConnection> *out)
 {
     if (!path || !out || timeoutMs <= 0)
         return WIRELET_ERR_ARGUMENT;
-    const int fd = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return WIRELET_ERR_OPEN;
-    // A board is a character device; frames must never land in a file or a
-    // pipe that happens to sit where the board was.
-    struct stat node;
-    if (::fstat(fd, &node) != 0 || !S_ISCHR(node.st_mode)) {
-        ::close(fd);
+    BoardNode node;
+    int error = 0;
+    switch (node.open(path, &error)) {
+    case BoardNodeError::None:
+        break;
+    case BoardNodeError::Busy:
+        return WIRELET_ERR_BUSY;
+    case BoardNodeError::CannotOpen:
+    case BoardNodeError::NotADevice:
         return WIRELET_ERR_OPEN;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK ? WIRELET_ERR_BUSY : WIRELET_ERR_OPEN;
-    }
-    prepareLine(fd);
-    out->reset(new WireletConnection(fd, timeoutMs));
+    out->reset(new WireletConnection(std::move(node), timeoutMs));
     return WIRELET_OK;
 }
 
-WireletConnection::WireletConnection(int fd, int timeoutMs) : m_fd(fd), m_timeoutMs(timeoutMs)
+WireletConnection::WireletConnection(BoardNode node, int timeoutMs) : m_node(std::move(node)), m_timeoutMs(timeoutMs)
 {
 }
 
-WireletConnection::~WireletConnection()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+WireletConnection::~WireletConnection() = default;
 
 WireletConnection::Clock::time_point WireletConnection::deadline() const
 {
@@ -88,12 +65,12 @@ WireletConnection::Clock::time_point WireletConnection::deadline() const
 
 int WireletConnection::checkOpen() const
 {
-    return m_fd >= 0 ? WIRELET_OK : WIRELET_ERR_HANDLE;
+    return m_node.isOpen() ? WIRELET_OK : WIRELET_ERR_HANDLE;
 }
 
 int WireletConnection::checkConnected() const
 {
-    if (m_fd < 0)
+    if (!m_node.isOpen())
         return WIRELET_ERR_HANDLE;
     return m_connected ? WIRELET_OK : WIRELET_ERR_STATE;
 }
@@ -210,9 +187,9 @@ int WireletConnection::awaitAnswer(Clock::time_point until)
             continue;
         if (m_answerTaken || header.sequence != m_sequence)
             return WIRELET_ERR_PROTOCOL;
-        m_answerTaken = true;
         m_answer.assign(frame.payload, frame.payload + header.length);
         m_answerStart = 0;
+        m_answerTaken = true;
         return WIRELET_OK;
     }
 }
@@ -231,14 +208,17 @@ int WireletConnection::close()
         return result;
     if (m_connected)
         disconnect(); // the board learns the download is over; a dead line cannot stop the close
-    ::close(m_fd);
-    m_fd = -1;
+    else
+        finishCutFrame(deadline());
+    m_node.close();
     return WIRELET_OK;
 }
 
 int WireletConnection::writeFrame(uint8_t type, uint8_t flags, const void *payload, uint32_t size, uint32_t sequence,
                                   Clock::time_point until)
 {
+    if (const int result = finishCutFrame(until))
+        return result;
     uint8_t header[WIRELET_FRAME_HEADER_SIZE];
     WireletFrameHeader fields;
     fields.type = type;
@@ -249,25 +229,60 @@ int WireletConnection::writeFrame(uint8_t type, uint8_t flags, const void *paylo
     encodeFrameHeader(fields, payload, header);
     // Header and payload go out together, without copying the payload.
     iovec parts[2] = {{header, sizeof header}, {const_cast<void *>(payload), size}};
+    const std::size_t total = sizeof header + std::size_t(size);
+    std::size_t written = 0;
+    const int result = writeAll(parts, size > 0 ? 2 : 1, until, &written);
+    if (written > 0 && written < total)
+        m_cutFrameRest = total - written;
+    return result;
+}
+
+// The board takes a frame's whole announced length once its header is in:
+// the rest of a frame given up half-way would swallow the next frames. Zeros
+// make it whole; its frame check then fails and the board looks for frames
+// behind its header again.
+int WireletConnection::finishCutFrame(Clock::time_point until)
+{
+    static const uint8_t zeros[4096] = {};
+    while (m_cutFrameRest > 0) {
+        iovec part{const_cast<uint8_t *>(zeros), std::min(sizeof zeros, m_cutFrameRest)};
+        std::size_t written = 0;
+        const int result = writeAll(&part, 1, until, &written);
+        m_cutFrameRest -= written;
+        if (result != WIRELET_OK)
+            return result;
+    }
+    return WIRELET_OK;
+}
+
+// Writes `count` parts as the node takes them; `*written` counts the bytes
+// that went out. Ends at `until` whatever the writes return: a node that is
+// always ready but takes nothing must not hold the caller.
+int WireletConnection::writeAll(iovec *parts, int count, Clock::time_point until, std::size_t *written)
+{
     int first = 0;
-    const int count = size > 0 ? 2 : 1;
     while (first < count) {
-        const ssize_t n = ::writev(m_fd, parts + first, count - first);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN)
-                return errno == EIO ? WIRELET_ERR_HANGUP : WIRELET_ERR_IO;
+        const ssize_t n = ::writev(m_node.fd(), parts + first, count - first);
+        const int error = n < 0 ? errno : 0;
+        if (n < 0 && error != EINTR && error != EAGAIN)
+            return error == EIO ? WIRELET_ERR_HANGUP : WIRELET_ERR_IO;
+        if (n > 0) {
+            *written += std::size_t(n);
+            std::size_t taken = std::size_t(n);
+            while (first < count && taken >= parts[first].iov_len)
+                taken -= parts[first++].iov_len;
+            if (first < count) {
+                parts[first].iov_base = static_cast<uint8_t *>(parts[first].iov_base) + taken;
+                parts[first].iov_len -= taken;
+            }
+            if (first == count)
+                break;
+        }
+        if (Clock::now() >= until)
+            return WIRELET_ERR_TIMEOUT;
+        if (n == 0 || error == EAGAIN) {
             if (const int result = waitFor(POLLOUT, until))
                 return result;
-            continue;
-        }
-        std::size_t written = std::size_t(n);
-        while (first < count && written >= parts[first].iov_len)
-            written -= parts[first++].iov_len;
-        if (first < count) {
-            parts[first].iov_base = static_cast<uint8_t *>(parts[first].iov_base) + written;
-            parts[first].iov_len -= written;
         }
     }
     return WIRELET_OK;
@@ -276,7 +291,7 @@ int WireletConnection::writeFrame(uint8_t type, uint8_t flags, const void *paylo
 int WireletConnection::waitFor(short events, Clock::time_point until) const
 {
     for (;;) {
-        pollfd node{m_fd, events, 0};
+        pollfd node{m_node.fd(), events, 0};
         const int ready = ::poll(&node, 1, millisecondsUntil(until));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -298,19 +313,22 @@ int WireletConnection::readMore(Clock::time_point until)
 {
     for (;;) {
         uint8_t chunk[kReadChunk];
-        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(m_node.fd(), chunk, sizeof chunk);
         if (n > 0) {
             m_reader.append(chunk, std::size_t(n));
             return WIRELET_OK;
         }
-        if (n == 0 || errno == EIO)
+        const int error = n < 0 ? errno : 0;
+        if (n == 0 || error == EIO)
             return WIRELET_ERR_HANGUP; // end of file; a terminal line whose other end closed
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN)
+        if (error != EINTR && error != EAGAIN)
             return WIRELET_ERR_IO;
-        if (const int result = waitFor(POLLIN, until))
-            return result;
+        if (Clock::now() >= until)
+            return WIRELET_ERR_TIMEOUT;
+        if (error == EAGAIN) {
+            if (const int result = waitFor(POLLIN, until))
+                return result;
+        }
     }
 }
 
@@ -330,7 +348,7 @@ int WireletConnection::nextFrame(Clock::time_point until, WireletFrameReader::Fr
 
 void WireletConnection::dropInput()
 {
-    ::tcflush(m_fd, TCIFLUSH); // fails harmlessly on a node that is no terminal
+    ::tcflush(m_node.fd(), TCIFLUSH); // fails harmlessly on a node that is no terminal
     m_reader.clear();
     m_answer.clear();
     m_answerStart = 0;
@@ -338,7 +356,7 @@ void WireletConnection::dropInput()
     // but do not chase a board that never stops talking.
     for (int reads = 0; reads < kMaxDiscardReads; ++reads) {
         uint8_t discard[4096];
-        const ssize_t n = ::read(m_fd, discard, sizeof discard);
+        const ssize_t n = ::read(m_node.fd(), discard, sizeof discard);
         if (n <= 0 && !(n < 0 && errno == EINTR))
             break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardNode.h"
 #include "WireletFrameReader.h"
 
 #include <chrono>
@@ -8,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include <sys/uio.h>
 
 // One open board node and the conversation on it: the frames of the wire,
 // the handshake and the board's answers, one per packet. Every call returns
@@ -37,12 +40,14 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    WireletConnection(int fd, int timeoutMs);
+    WireletConnection(BoardNode node, int timeoutMs);
     Clock::time_point deadline() const;
     int checkOpen() const;
     int checkConnected() const;
     int writeFrame(uint8_t type, uint8_t flags, const void *payload, uint32_t size, uint32_t sequence,
                    Clock::time_point until);
+    int finishCutFrame(Clock::time_point until);
+    int writeAll(iovec *parts, int count, Clock::time_point until, std::size_t *written);
     int waitFor(short events, Clock::time_point until) const;
     int readMore(Clock::time_point until);
     int nextFrame(Clock::time_point until, WireletFrameReader::Frame *frame);
@@ -52,7 +57,7 @@ private:
     std::size_t answerLeft() const { return m_answer.size() - m_answerStart; }
 
     std::mutex m_mutex;
-    int m_fd;
+    BoardNode m_node;
     int m_timeoutMs;
     bool m_connected = false;
     int32_t m_maxPacket = 0;
@@ -60,6 +65,7 @@ private:
     uint32_t m_connection = 0; // this connection's id, in every frame of it
     uint32_t m_sequence = 0;   // the number of the DATA frame sent last
     bool m_answerTaken = false; // its answer arrived (it may still be handed out)
+    std::size_t m_cutFrameRest = 0; // bytes of a frame given up half-way, still owed to the line
     WireletFrameReader m_reader;
     // The current answer's payload and how much of it was handed out.
     std::vector<uint8_t> m_answer;

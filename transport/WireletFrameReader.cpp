@@ -2,7 +2,6 @@
 
 #include "wirelet.h"
 
-#include <algorithm>
 #include <cstring>
 
 void WireletFrameReader::append(const uint8_t *bytes, std::size_t size)
@@ -10,7 +9,6 @@ void WireletFrameReader::append(const uint8_t *bytes, std::size_t size)
     // Move what is still unread to the front before the buffer grows.
     if (m_start > 0) {
         m_bytes.erase(m_bytes.begin(), m_bytes.begin() + std::ptrdiff_t(m_start));
-        m_checkedTo -= std::min(m_checkedTo, m_start);
         m_start = 0;
     }
     m_bytes.insert(m_bytes.end(), bytes, bytes + size);
@@ -20,7 +18,6 @@ void WireletFrameReader::clear()
 {
     m_bytes.clear();
     m_start = 0;
-    m_checkedTo = 0;
 }
 
 bool WireletFrameReader::next(Frame *frame)
@@ -35,12 +32,10 @@ bool WireletFrameReader::next(Frame *frame)
             ++m_start;
             continue;
         }
+        // The payload is taken whole, whatever it holds.
         const std::size_t total = WIRELET_FRAME_HEADER_SIZE + std::size_t(header.length);
-        if (available < total) {
-            if (restartInsidePending())
-                continue;
+        if (available < total)
             return false;
-        }
         if (!frameCheckMatches(front, header.length)) {
             ++m_start; // damaged: look for the next magic inside it
             continue;
@@ -71,20 +66,4 @@ bool WireletFrameReader::skipToMagic()
             return true;
         ++m_start;
     }
-}
-
-// The front frame is incomplete: a valid header inside what arrived of it
-// means its sender gave up on it. Moves there and returns true if so.
-bool WireletFrameReader::restartInsidePending()
-{
-    std::size_t at = std::max(m_checkedTo, m_start + WIRELET_FRAME_HEADER_SIZE);
-    WireletFrameHeader header;
-    for (; at + WIRELET_FRAME_HEADER_SIZE <= m_bytes.size(); ++at) {
-        if (m_bytes[at] == WIRELET_FRAME_MAGIC0 && decodeFrameHeader(m_bytes.data() + at, &header)) {
-            m_start = at;
-            return true;
-        }
-    }
-    m_checkedTo = at;
-    return false;
 }

@@ -7,9 +7,10 @@
 #include <vector>
 
 // Takes the bytes read from the node apart into whole, intact frames:
-// skips whatever is no frame, checks both checks, and gives up a frame cut
-// off by its sender as soon as a valid header begins inside it (the rules
-// are in wirelet.h). Holds at most one pending frame and the bytes behind it.
+// skips whatever is no frame, checks both checks, and once a header counts
+// waits for its whole payload, whatever it holds; only a bad frame sends it
+// looking again, one byte behind that frame's start (the rules are in
+// wirelet.h). Holds at most one pending frame and the bytes behind it.
 class WireletFrameReader
 {
 public:
@@ -26,11 +27,7 @@ public:
 
 private:
     bool skipToMagic();
-    bool restartInsidePending();
 
     std::vector<uint8_t> m_bytes;
     std::size_t m_start = 0;
-    // No valid header begins at a position between a pending frame's payload
-    // and this one: what was already searched for a cutting header.
-    std::size_t m_checkedTo = 0;
 };

@@ -5,18 +5,35 @@
 #include "HandleTable.h"
 #include "WireletConnection.h"
 
+#include <new>
+
 #define WIRELET_API extern "C" __attribute__((visibility("default")))
 
 namespace {
 
+// No exception may leave a C call: the caller may not even be C++.
 template <typename Call>
-int withConnection(uint32_t handle, Call call)
+int guarded(Call call) noexcept
 {
-    const std::shared_ptr<WireletConnection> connection = HandleTable::instance().find(handle);
-    if (!connection)
-        return WIRELET_ERR_HANDLE;
-    std::lock_guard<std::mutex> lock(connection->mutex());
-    return call(*connection);
+    try {
+        return call();
+    } catch (const std::bad_alloc &) {
+        return WIRELET_ERR_NO_MEMORY;
+    } catch (...) {
+        return WIRELET_ERR_INTERNAL;
+    }
+}
+
+template <typename Call>
+int withConnection(uint32_t handle, Call call) noexcept
+{
+    return guarded([&] {
+        const std::shared_ptr<WireletConnection> connection = HandleTable::instance().find(handle);
+        if (!connection)
+            return int(WIRELET_ERR_HANDLE);
+        std::lock_guard<std::mutex> lock(connection->mutex());
+        return call(*connection);
+    });
 }
 
 } // namespace
@@ -27,11 +44,13 @@ WIRELET_API int CommOpen(const char *path, int port, uint32_t *handle, int /*fla
         return WIRELET_ERR_ARGUMENT;
     if (port != WIRELET_PORT_NODE)
         return WIRELET_ERR_PORT;
-    std::unique_ptr<WireletConnection> connection;
-    if (const int result = WireletConnection::open(path, timeoutMs, &connection))
-        return result;
-    *handle = HandleTable::instance().insert(std::move(connection));
-    return WIRELET_OK;
+    return guarded([&] {
+        std::unique_ptr<WireletConnection> connection;
+        if (const int result = WireletConnection::open(path, timeoutMs, &connection))
+            return result;
+        *handle = HandleTable::instance().insert(std::move(connection));
+        return int(WIRELET_OK);
+    });
 }
 
 WIRELET_API int CommConnect(uint32_t handle, int mode, uint8_t *options, int /*reserved1*/, int /*reserved2*/)
@@ -72,11 +91,13 @@ WIRELET_API int CommDisconnect(uint32_t handle)
 
 WIRELET_API int CommClose(uint32_t handle)
 {
-    const std::shared_ptr<WireletConnection> connection = HandleTable::instance().remove(handle);
-    if (!connection)
-        return WIRELET_ERR_HANDLE;
-    // Waits for a call still running on another thread; that call is bounded
-    // by the timeout.
-    std::lock_guard<std::mutex> lock(connection->mutex());
-    return connection->close();
+    return guarded([&] {
+        const std::shared_ptr<WireletConnection> connection = HandleTable::instance().remove(handle);
+        if (!connection)
+            return int(WIRELET_ERR_HANDLE);
+        // Waits for a call still running on another thread; that call is
+        // bounded by the timeout.
+        std::lock_guard<std::mutex> lock(connection->mutex());
+        return connection->close();
+    });
 }

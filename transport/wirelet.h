@@ -40,11 +40,14 @@
  * Finding frames: a receiver looks for the magic. A header counts only when
  * its header check matches and its length is within the limit; a frame
  * counts only when its frame check matches too. Otherwise the receiver moves
- * on by one byte and looks for the magic again. A frame whose payload has not
- * all arrived is given up as cut off (its sender timed out in the middle of
- * it) as soon as a valid header begins within what did arrive of it; the
- * receiver goes on from that header. The board treats the identity query
- * (below) as such a beginning too.
+ * on by one byte and looks for the magic again. Once a header counts, the
+ * receiver takes its whole payload, whatever bytes it holds (a firmware image
+ * may hold anything, frame headers and the identity query included), and
+ * looks again only behind a header whose frame turned out bad. A sender that
+ * gives up a frame half-way (its call's timeout passed) owes the rest: before
+ * its next frame, and on CommDisconnect or CommClose, the library sends that
+ * many zero bytes, so the frame ends damaged instead of swallowing what
+ * follows.
  *
  * The magic keeps frames apart from the 16-byte identity query that the
  * program writes to the same node outside any connection (53 51 00 00 FF FF
@@ -64,8 +67,10 @@
  *
  * Every blocking call is bounded by the timeout given to CommOpen; it covers
  * the whole call, not each read or write, also on a node that never stops
- * delivering bytes. Every call returns WIRELET_OK (0) or one of the nonzero
- * codes of WireletResult. An unknown or closed handle is WIRELET_ERR_HANDLE. */
+ * delivering bytes, and whatever the node's reads and writes return. Every
+ * call returns WIRELET_OK (0) or one of the nonzero codes of WireletResult;
+ * no call lets a C++ exception out. An unknown or closed handle is
+ * WIRELET_ERR_HANDLE. */
 
 #include <stdint.h>
 
@@ -131,7 +136,10 @@ typedef enum WireletResult {
     WIRELET_ERR_IO = 9,        /* any other failure of the node */
     WIRELET_ERR_PROTOCOL = 10, /* the board's answer breaks the wire rules */
     WIRELET_ERR_OPTION = 11,   /* unknown option */
-    WIRELET_ERR_TOO_LARGE = 12 /* more bytes than the board's largest packet or a frame holds */
+    WIRELET_ERR_TOO_LARGE = 12, /* more bytes than the board's largest packet or a frame holds */
+    WIRELET_ERR_NO_MEMORY = 13, /* the library could not get the memory the call needs */
+    WIRELET_ERR_INTERNAL = 14   /* any other failure inside the library (e.g. no random source
+                                 * for the connection id); the call had no further effect */
 } WireletResult;
 
 /* Opens the board's node at `path`, which must be a character device (a

@@ -1,5 +1,6 @@
 #include "CLinuxDeviceIo.h"
 
+#include "BoardNode.h"
 #include "Deadline.h"
 #include "DeviceLog.h"
 
@@ -8,10 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,11 +60,17 @@ Clock::time_point deadlineIn(int milliseconds)
 
 } // namespace
 
+CLinuxDeviceIo::CLinuxDeviceIo() = default;
+CLinuxDeviceIo::~CLinuxDeviceIo() = default;
+
 DeviceHandle CLinuxDeviceIo::open(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
+    auto node = std::make_unique<BoardNode>();
+    int error = 0;
+    switch (node->open(path.c_str(), &error)) {
+    case BoardNodeError::None:
+        break;
+    case BoardNodeError::CannotOpen:
         if (error == EACCES || error == EPERM)
             logDeviceWarning("permission denied on " + path
                              + ": this user may not open the board; install the udev rule that comes with the"
@@ -74,21 +78,19 @@ DeviceHandle CLinuxDeviceIo::open(const std::string &path)
         else
             logDeviceWarning("cannot open " + path + ": " + std::strerror(error));
         return kInvalidHandle;
-    }
-    // Only a board's node is written to; a path that has become a plain
-    // file or a pipe in the meantime must not receive the query.
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+    case BoardNodeError::NotADevice:
+        // Only a board's node is written to; a path that has become a plain
+        // file or a pipe in the meantime must not receive the query.
         logDeviceWarning(path + " is no longer a board's device node");
-        ::close(fd);
         return kInvalidHandle;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    case BoardNodeError::Busy:
         logDeviceWarning(path + " is in use by another program");
-        ::close(fd);
         return kInvalidHandle;
     }
-    return fd;
+    const DeviceHandle handle = node->fd();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nodes.emplace(handle, std::move(node));
+    return handle;
 }
 
 bool CLinuxDeviceIo::write(DeviceHandle board, const uint8_t *data, std::size_t size, int milliseconds)
@@ -122,5 +124,6 @@ std::size_t CLinuxDeviceIo::collect(DeviceHandle board, uint8_t *buffer, std::si
 
 void CLinuxDeviceIo::close(DeviceHandle board)
 {
-    ::close(static_cast<int>(board));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nodes.erase(board); // gives the line its settings back
 }

@@ -124,8 +124,13 @@ private slots:
         QTest::newRow("frame still arriving") << Bytes(hello.begin(), hello.end() - 1) << InputKind::NeedMore << 0;
         QTest::newRow("frame check broken") << withByte(hello, 26, 67) << InputKind::Garbage << 1;
         QTest::newRow("header check broken") << withByte(hello, 9, 0x13) << InputKind::Garbage << 1;
-        QTest::newRow("frame cut off by a new frame") << joined(cutFrame, hello) << InputKind::CutOff << 40;
-        QTest::newRow("frame cut off by the query") << joined(cutFrame, query) << InputKind::CutOff << 40;
+        // A payload may hold anything: what looks like a header or the query
+        // inside it is payload, whether the frame is in whole or in part.
+        QTest::newRow("part of a frame, a frame header inside") << joined(cutFrame, hello) << InputKind::NeedMore << 0;
+        QTest::newRow("part of a frame, the query inside") << joined(cutFrame, query) << InputKind::NeedMore << 0;
+        const Bytes holdsHeader = frame(WIRELET_FRAME_DATA, 0x1234, 1, joined(hello, query).data(), 44);
+        QTest::newRow("frame holding a frame header and the query") << holdsHeader << InputKind::Frame << 68;
+        QTest::newRow("frame holding a header, damaged") << withByte(holdsHeader, 50, 0x99) << InputKind::Garbage << 1;
         QTest::newRow("lone frame magic") << Bytes{0x57} << InputKind::NeedMore << 0;
         QTest::newRow("magic broken") << Bytes{0x57, 0x57, 0x4C} << InputKind::Garbage << 1;
         QTest::newRow("frame longer than allowed") << tooLong << InputKind::Garbage << 1;

@@ -39,6 +39,7 @@ enum class BareBoard {
     HangUpAfterQuery,   // closes the line at once, no reply
     EndOfFile,          // the line signals end of file at 600 ms
     FullLine,           // the line is full before the query; drained at 200 ms
+    KernelLineMode,     // the line as the kernel sets it up; 276 bytes at 600 ms, then listens
 };
 
 // Reads the board's end of the line until the query has come in whole; false
@@ -113,6 +114,20 @@ void playBoard(BareBoard board, int master, int line, QByteArray &received)
     case BareBoard::FullLine:
         (void)!::write(master, board::identityReply("SLOW LINE", true).data(), board::kIdentityReplySize);
         break;
+    case BareBoard::KernelLineMode: {
+        ::usleep(600 * 1000);
+        (void)!::write(master, board::identityReply("DEFAULT LINE", true).data(), board::kIdentityReplySize);
+        // An echoing line would send the reply back to the board.
+        pollfd readable{master, POLLIN, 0};
+        char chunk[4096];
+        while (::poll(&readable, 1, 300) > 0) {
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            received.append(chunk, n);
+        }
+        break;
+    }
     }
     if (hangsUp(board))
         ::close(master);
@@ -166,6 +181,8 @@ private slots:
         QTest::newRow("silent") << QStringList{"--silent"} << QByteArray();
         // A full buffer does not end the exchange early.
         QTest::newRow("no NUL") << QStringList{"--no-nul"} << repeated;
+        QTest::newRow("line in the kernel's default mode") << QStringList{"--kernel-line-mode"}
+                                                          << QByteArray("VELVANE SIM-1");
     }
 
     void query()
@@ -201,6 +218,7 @@ private slots:
         QTest::newRow("hang-up after the query") << BareBoard::HangUpAfterQuery << QByteArray();
         QTest::newRow("end of file") << BareBoard::EndOfFile << QByteArray();
         QTest::newRow("full line") << BareBoard::FullLine << QByteArray("SLOW LINE");
+        QTest::newRow("line in the kernel's default mode") << BareBoard::KernelLineMode << QByteArray("DEFAULT LINE");
     }
 
     void barePty()
@@ -212,13 +230,14 @@ private slots:
         QVERIFY(master >= 0);
         QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
         const std::string slave = ptsname(master);
-        termios raw;
+        termios raw, before;
         const int line = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(line >= 0 && tcgetattr(line, &raw) == 0);
         cfmakeraw(&raw);
         if (board == BareBoard::EndOfFile)
             raw.c_lflag |= ICANON;
-        QVERIFY(tcsetattr(line, TCSANOW, &raw) == 0);
+        QVERIFY(board == BareBoard::KernelLineMode || tcsetattr(line, TCSANOW, &raw) == 0);
+        QVERIFY(tcgetattr(line, &before) == 0);
         const qsizetype filled = board == BareBoard::FullLine ? fillLine(line) : 0;
         QVERIFY(board != BareBoard::FullLine || filled > 0);
 
@@ -228,9 +247,14 @@ private slots:
         qint64 elapsedMs = 0;
         const std::string name = timedQuery(targets, slave, elapsedMs);
         boardThread.join();
+        // The query leaves the line as it found it.
+        termios after;
+        const bool settingsKept = hangsUp(board) || (tcgetattr(line, &after) == 0 && after.c_lflag == before.c_lflag
+                                                     && after.c_iflag == before.c_iflag && after.c_oflag == before.c_oflag);
         if (!hangsUp(board))
             ::close(master);
         ::close(line);
+        QVERIFY(settingsKept);
 
         QCOMPARE(received.size(), filled + kQuery.size());
         QCOMPARE(received.right(kQuery.size()).toHex(' '), kQuery.toHex(' '));

@@ -70,6 +70,8 @@ void TestEndToEnd::road_data()
     QTest::addColumn<QString>("finishMessage");
 
     QTest::newRow("one board, Yes: updated") << 1 << QStringList{} << true << kUpdateComplete << kFinishMessages[0];
+    QTest::newRow("board on a line in the kernel's default mode: updated")
+        << 1 << QStringList{"--kernel-line-mode"} << true << kUpdateComplete << kFinishMessages[0];
     QTest::newRow("refusing board") << 1 << QStringList{"--refuse-packet", "1"} << true << kUpdateFailed
                                     << kFinishMessages[1];
     QTest::newRow("one board, No") << 1 << QStringList{} << false << QString() << kFinishMessages[7];

@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     std::size_t left = size - skip;
 
     board::DownloadSession session(order, maxPacket, faults);
-    std::size_t searchedTo = 0;
     while (left > 0) {
-        const board::InputItem item = board::scanInput(bytes, left, maxPacket + 64, searchedTo);
+        const board::InputItem item = board::scanInput(bytes, left, maxPacket + 64);
         if (item.kind == board::InputKind::NeedMore) {
-            if (item.searchedTo > left)
+            // Once a header is known, only its whole frame ends the wait.
+            if (item.payloadOffset != 0 && item.payloadOffset + item.payloadSize <= left)
                 std::abort();
             break;
         }
@@ -47,7 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         }
         bytes += item.size;
         left -= item.size;
-        searchedTo = 0;
     }
     return 0;
 }

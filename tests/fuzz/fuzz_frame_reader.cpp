@@ -1,9 +1,11 @@
 // The transport's frame reader on the host side, fed by a peer over a
 // socket pair in whatever pieces the socket hands over. The peer's stream
-// mixes intact frames, frames cut off by their sender, damaged frames and
+// mixes intact frames, frames cut off by their sender and finished with
+// zeros (as the library finishes a frame it gave up), damaged frames and
 // noise; the oracle: the reader gives back exactly the intact frames, in
-// order, each once. The noise and payloads hold no 'W', so no frame can
-// hide in them.
+// order, each once. An intact frame's payload may hold anything, frame
+// headers included; the noise and the other payloads hold no 'W', so no
+// frame can hide in what the reader searches again.
 #include "FuzzInput.h"
 #include "WireletFrame.h"
 #include "WireletFrameReader.h"
@@ -47,18 +49,15 @@ std::string encodeFrame(const WireletFrameHeader &header, const std::string &pay
 std::string buildStream(FuzzInput &input, std::vector<Planted> &intact)
 {
     std::string stream;
-    bool cut = false;
     while (!input.empty() && stream.size() < kMaxStream - kMaxPayload - 2 * WIRELET_FRAME_HEADER_SIZE) {
-        // An intact frame follows a cut one: otherwise the bytes after the
-        // cut could be exactly its missing rest, and it would be whole.
-        const uint8_t kind = cut ? 0 : input.byte() % 4;
-        cut = false;
+        const uint8_t kind = input.byte() % 4;
         WireletFrameHeader header;
         header.type = input.byte();
         header.flags = input.byte();
         header.connection = input.u32();
         header.sequence = input.u32();
-        const std::string payload = withoutMagic(input.bytes((input.byte() << 4) % kMaxPayload));
+        const std::string raw = input.bytes((input.byte() << 4) % kMaxPayload);
+        const std::string payload = kind == 0 ? raw : withoutMagic(raw);
         header.length = uint32_t(payload.size());
         std::string frame = encodeFrame(header, payload);
         switch (kind) {
@@ -66,11 +65,14 @@ std::string buildStream(FuzzInput &input, std::vector<Planted> &intact)
             intact.push_back({header, payload});
             stream += frame;
             break;
-        case 1: // cut off: the header and part of the payload
-            cut = !payload.empty();
-            if (cut)
-                stream += frame.substr(0, WIRELET_FRAME_HEADER_SIZE + payload.size() / 2);
+        case 1: { // cut off half-way, the rest zeros
+            const std::size_t kept = WIRELET_FRAME_HEADER_SIZE + payload.size() / 2;
+            const std::string finished = frame.substr(0, kept) + std::string(frame.size() - kept, '\0');
+            if (finished == frame) // the rest was zeros anyway: intact after all
+                intact.push_back({header, payload});
+            stream += finished;
             break;
+        }
         case 2: // damaged: its frame check is off
             frame[WIRELET_FRAME_CHECK_OFFSET] = char(frame[WIRELET_FRAME_CHECK_OFFSET] ^ 0x01);
             stream += frame;

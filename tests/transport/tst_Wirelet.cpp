@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -17,11 +18,72 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <new>
 #include <thread>
 #include <vector>
 
+#include <sys/uio.h>
+
 using board::ByteOrder;
 using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+// Faults of the system below the library, put in its place by this
+// executable's own definitions (they come first in the symbol lookup):
+// a node whose writes take nothing, and allocations that fail.
+std::atomic<bool> g_writesTakeNothing{false};
+thread_local bool t_allocationsFail = false;
+
+void *allocate(std::size_t size)
+{
+    if (t_allocationsFail)
+        throw std::bad_alloc();
+    if (void *memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+// Arms the failing allocations on this thread for one call.
+template <typename Call>
+int withoutMemory(Call call)
+{
+    t_allocationsFail = true;
+    const int result = call();
+    t_allocationsFail = false;
+    return result;
+}
+
+} // namespace
+
+extern "C" ssize_t writev(int fd, const struct iovec *parts, int count)
+{
+    if (g_writesTakeNothing)
+        return 0;
+    using Real = ssize_t (*)(int, const struct iovec *, int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "writev"));
+    return real(fd, parts, count);
+}
+
+// Every form of new and delete that pairs with the ones below, so that no
+// block crosses between this allocator and the runtime's.
+void *operator new(std::size_t size) { return allocate(size); }
+void *operator new[](std::size_t size) { return allocate(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    return t_allocationsFail ? nullptr : std::malloc(size ? size : 1);
+}
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    return t_allocationsFail ? nullptr : std::malloc(size ? size : 1);
+}
+void operator delete(void *memory) noexcept { std::free(memory); }
+void operator delete[](void *memory) noexcept { std::free(memory); }
+void operator delete(void *memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void *memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void *memory, const std::nothrow_t &) noexcept { std::free(memory); }
+void operator delete[](void *memory, const std::nothrow_t &) noexcept { std::free(memory); }
 
 namespace {
 
@@ -98,6 +160,50 @@ QByteArray readIdentityReply(int fd, int timeoutMs)
         reply.append(chunk, int(n));
     }
     return reply;
+}
+
+// `size` bytes in which the identity query and whole frames (a handshake of
+// another connection, a goodbye of this one) recur among other bytes.
+Bytes headerLikeBytes(std::size_t size, uint32_t connection)
+{
+    const uint8_t helloPayload[WIRELET_HELLO_SIZE] = {WIRELET_WIRE_VERSION, WIRELET_MODE_BLOCKS, 1, 0};
+    const Bytes hello = board::frame(WIRELET_FRAME_HELLO, connection, 0, helloPayload, sizeof helloPayload);
+    const Bytes bye = board::frame(WIRELET_FRAME_BYE, connection, 0, nullptr, 0);
+    Bytes bytes;
+    while (bytes.size() < size) {
+        bytes.insert(bytes.end(), board::kIdentityQuery.begin(), board::kIdentityQuery.end());
+        bytes.insert(bytes.end(), hello.begin(), hello.end());
+        bytes.insert(bytes.end(), bye.begin(), bye.end());
+        for (int i = 0; i < 37; ++i)
+            bytes.push_back(uint8_t(bytes.size() * 7));
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// A board's reading: the next frame of `type` on `master`, within 5 s;
+// `pending` holds what was read but not yet taken.
+board::InputItem awaitFrame(int master, uint8_t type, Bytes &pending)
+{
+    QDeadlineTimer deadline(5000);
+    for (;;) {
+        while (!pending.empty()) {
+            const board::InputItem item = board::scanInput(pending.data(), pending.size(), WIRELET_MAX_FRAME_PAYLOAD);
+            if (item.kind == board::InputKind::NeedMore)
+                break;
+            pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(item.size));
+            if (item.kind == board::InputKind::Frame && item.frameType == type)
+                return item;
+        }
+        pollfd node{master, POLLIN, 0};
+        if (deadline.hasExpired() || ::poll(&node, 1, int(deadline.remainingTime())) <= 0)
+            return {};
+        uint8_t chunk[4096];
+        const ssize_t n = ::read(master, chunk, sizeof chunk);
+        if (n <= 0)
+            return {};
+        pending.insert(pending.end(), chunk, chunk + n);
+    }
 }
 
 // Opens and connects; fails the calling test otherwise.
@@ -357,14 +463,18 @@ private slots:
     void connectWithoutBoardTimesOut_data()
     {
         QTest::addColumn<QString>("node"); // empty: a pseudo-terminal nobody serves
-        QTest::newRow("silent line") << QString();
-        QTest::newRow("endless zeros") << "/dev/zero";
-        QTest::newRow("endless random bytes") << "/dev/urandom";
+        QTest::addColumn<bool>("writesTakeNothing");
+        QTest::newRow("silent line") << QString() << false;
+        QTest::newRow("endless zeros") << "/dev/zero" << false;
+        QTest::newRow("endless random bytes") << "/dev/urandom" << false;
+        QTest::newRow("writes that take nothing") << QString() << true;
+        QTest::newRow("writes that take nothing, /dev/null") << "/dev/null" << true;
     }
 
     void connectWithoutBoardTimesOut()
     {
         QFETCH(QString, node);
+        QFETCH(bool, writesTakeNothing);
         int master = -1, slave = -1;
         char name[256];
         QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
@@ -373,7 +483,10 @@ private slots:
         uint8_t options = kConnectOptions;
         QElapsedTimer elapsed;
         elapsed.start();
-        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_ERR_TIMEOUT));
+        g_writesTakeNothing = writesTakeNothing;
+        const int connected = CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0);
+        g_writesTakeNothing = false;
+        QCOMPARE(connected, int(WIRELET_ERR_TIMEOUT));
         QVERIFY(elapsed.elapsed() >= kShortTimeoutMs);
         int32_t value = 0;
         QCOMPARE(CommGetOption(handle, WIRELET_OPTION_MAX_PACKET, &value), int(WIRELET_ERR_STATE));
@@ -461,27 +574,163 @@ private slots:
         QVERIFY(board.stop().clean());
     }
 
+    // No C++ exception leaves the library: an allocation that fails inside
+    // a call is a result code, and the handle works on afterwards.
+    void noExceptionCrossesTheInterface_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("open") << "open";
+        QTest::newRow("connect") << "connect";
+        QTest::newRow("receive") << "receive";
+    }
+
+    void noExceptionCrossesTheInterface()
+    {
+        QFETCH(QString, call);
+        CBoardSimProcess board;
+        QVERIFY(board.start());
+        const QByteArray path = board.linkPath().toLocal8Bit();
+        uint32_t handle = 0;
+        if (call == "open") {
+            QCOMPARE(withoutMemory([&] { return CommOpen(path.constData(), 0, &handle, 0, kTimeoutMs); }),
+                     int(WIRELET_ERR_NO_MEMORY));
+            QCOMPARE(handle, 0u);
+        }
+        QCOMPARE(CommOpen(path.constData(), 0, &handle, 0, kTimeoutMs), int(WIRELET_OK));
+        uint8_t options = kConnectOptions;
+        if (call == "connect")
+            QCOMPARE(withoutMemory([&] { return CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0); }),
+                     int(WIRELET_ERR_NO_MEMORY));
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));
+        if (call == "receive") {
+            const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
+            QCOMPARE(CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1), int(WIRELET_OK));
+            uint8_t reply[16];
+            uint32_t length = sizeof reply;
+            uint8_t more = 9, status = 0;
+            QCOMPARE(withoutMemory([&] { return CommReceiveData(handle, reply, &length, &more, &status); }),
+                     int(WIRELET_ERR_NO_MEMORY));
+            QCOMPARE(length, 0u);
+            QCOMPARE(int(status), int(WIRELET_ERR_NO_MEMORY));
+        }
+        const Transfer transfer = sendImage(handle, CMemoryFirmwareImage::patternBytes(5000), ByteOrder::Little, 65536);
+        QCOMPARE(transfer.result, int(WIRELET_OK));
+        QCOMPARE(transfer.reportedSum, transfer.sum);
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop().clean());
+    }
+
+    // A firmware image may hold any bytes, the identity query and frame
+    // headers included: the board takes such a packet whole, whether it
+    // arrives in one read or in many.
+    void headerLikePayloadToBoard_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("in one piece") << 100;
+        QTest::newRow("in pieces") << 60000;
+    }
+
+    void headerLikePayloadToBoard()
+    {
+        QFETCH(int, size);
+        CBoardSimProcess board;
+        QVERIFY(board.start());
+        OPEN_AND_CONNECT(board, handle, kTimeoutMs);
+        const Bytes image = headerLikeBytes(std::size_t(size), 0x5A5A5A5A);
+        const Transfer transfer = sendImage(handle, image, ByteOrder::Little, 65536);
+        QCOMPARE(transfer.result, int(WIRELET_OK));
+        QCOMPARE(transfer.packets, 1);
+        QCOMPARE(transfer.reportedSum, transfer.sum);
+        QCOMPARE(board.waitForLine("DOWNLOAD", kTimeoutMs), downloadAcceptedLine(image.size(), transfer.sum));
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QVERIFY(board.stop().clean());
+    }
+
+    // The same on the host's end: a board's answer whose payload holds a
+    // whole frame of the same connection and packet is handed out whole,
+    // also when it arrives in two pieces, the inner frame's header complete
+    // in the first.
+    void headerLikePayloadFromBoard_data()
+    {
+        QTest::addColumn<int>("split"); // bytes in the first piece; 0: one piece
+        QTest::newRow("in one piece") << 0;
+        QTest::newRow("in pieces") << 56;
+    }
+
+    void headerLikePayloadFromBoard()
+    {
+        QFETCH(int, split);
+        int master = -1, slave = -1;
+        char name[256];
+        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        Bytes answer;
+        std::thread boardThread([&] {
+            Bytes pending;
+            const board::InputItem hello = awaitFrame(master, WIRELET_FRAME_HELLO, pending);
+            const Bytes ackPayload = board::helloAckPayload(ByteOrder::Little, 4096);
+            const Bytes ack = board::frame(WIRELET_FRAME_HELLO_ACK, hello.connection, 0, ackPayload.data(), ackPayload.size());
+            (void)!::write(master, ack.data(), ack.size());
+            const board::InputItem packet = awaitFrame(master, WIRELET_FRAME_DATA, pending);
+            const Bytes inner = board::frame(WIRELET_FRAME_DATA, packet.connection, packet.sequence,
+                                             Bytes(16, 0xEE).data(), 16);
+            answer = inner;
+            answer.insert(answer.end(), board::kIdentityQuery.begin(), board::kIdentityQuery.end());
+            const Bytes outer = board::frame(WIRELET_FRAME_DATA, packet.connection, packet.sequence, answer.data(),
+                                             answer.size());
+            const std::size_t first = split > 0 ? std::size_t(split) : outer.size();
+            (void)!::write(master, outer.data(), first);
+            ::usleep(100 * 1000);
+            (void)!::write(master, outer.data() + first, outer.size() - first);
+        });
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(name, 0, &handle, 0, kShortTimeoutMs * 10), int(WIRELET_OK));
+        uint8_t options = kConnectOptions;
+        const int connected = CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0);
+        const auto packet = board::packetHeader(0, board::kLastPacket, 0, 0, ByteOrder::Little);
+        const int sent = CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1);
+        uint8_t reply[128] = {};
+        uint32_t length = sizeof reply;
+        uint8_t more = 0, status = 0;
+        const int received = CommReceiveData(handle, reply, &length, &more, &status);
+        boardThread.join();
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        ::close(slave);
+        ::close(master);
+        QCOMPARE(connected, int(WIRELET_OK));
+        QCOMPARE(sent, int(WIRELET_OK));
+        QCOMPARE(received, int(WIRELET_OK));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), int(length)).toHex(' '),
+                 QByteArray(reinterpret_cast<const char *>(answer.data()), int(answer.size())).toHex(' '));
+    }
+
     // What a first conversation leaves behind on the line does not answer
     // or swallow the next one: a handshake answered too late, a packet's
-    // frame cut off by the host's send timeout.
+    // frame cut off by the host's send timeout (which the close finishes).
     void nextConversation_data()
     {
         QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("firstTimeoutMs");
         QTest::addColumn<int>("firstConnect"); // the first handshake's result
         QTest::addColumn<QString>("next");      // "connect" again, or the identity "query"
         QTest::addColumn<int>("timeoutMs");     // for the next handshake or query
         QTest::addColumn<int>("result");        // of the next handshake
 
         const QStringList cut{"--max-packet", "1048576", "--cut-frame", "1"};
-        QTest::newRow("late handshake answer") << QStringList{"--late-ack"} << int(WIRELET_ERR_TIMEOUT) << "connect"
-                                               << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT);
-        QTest::newRow("cut-off frame, then a connection") << cut << int(WIRELET_OK) << "connect" << 5000 << int(WIRELET_OK);
-        QTest::newRow("cut-off frame, then the identity query") << cut << int(WIRELET_OK) << "query" << 5000 << int(WIRELET_OK);
+        // Below the board's one-second pause, so the send gives up half-way;
+        // the close's own timeout then outlasts the pause.
+        const int cutTimeoutMs = 700;
+        QTest::newRow("late handshake answer") << QStringList{"--late-ack"} << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT)
+                                               << "connect" << kShortTimeoutMs << int(WIRELET_ERR_TIMEOUT);
+        QTest::newRow("cut-off frame, then a connection") << cut << cutTimeoutMs << int(WIRELET_OK) << "connect" << 5000
+                                                          << int(WIRELET_OK);
+        QTest::newRow("cut-off frame, then the identity query") << cut << cutTimeoutMs << int(WIRELET_OK) << "query"
+                                                                << 5000 << int(WIRELET_OK);
     }
 
     void nextConversation()
     {
         QFETCH(QStringList, options);
+        QFETCH(int, firstTimeoutMs);
         QFETCH(int, firstConnect);
         QFETCH(QString, next);
         QFETCH(int, timeoutMs);
@@ -490,7 +739,7 @@ private slots:
         QVERIFY(board.start(QStringList{"--name", "SIM-2"} + options));
 
         uint32_t first = 0;
-        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &first, 0, kShortTimeoutMs), int(WIRELET_OK));
+        QCOMPARE(CommOpen(qPrintable(board.linkPath()), 0, &first, 0, firstTimeoutMs), int(WIRELET_OK));
         uint8_t options1 = kConnectOptions;
         QCOMPARE(CommConnect(first, WIRELET_MODE_BLOCKS, &options1, 0, 0), firstConnect);
         if (firstConnect == WIRELET_OK) {

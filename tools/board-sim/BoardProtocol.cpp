@@ -36,11 +36,6 @@ void writeU32(uint8_t *at, uint32_t value, ByteOrder order)
 
 namespace {
 
-bool isQuery(const uint8_t *bytes)
-{
-    return std::equal(kIdentityQuery.begin(), kIdentityQuery.end(), bytes);
-}
-
 // Only the exact query is one; anything else starting with 'S' is a stray
 // byte, so that a frame behind it is not swallowed.
 InputItem scanQuery(const uint8_t *bytes, std::size_t size)
@@ -63,27 +58,7 @@ bool isFrameHeader(const uint8_t *bytes, uint32_t maxFramePayload)
            && readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little) <= maxFramePayload;
 }
 
-// Where, from `from` on, a frame header or the query begins; 0 when none
-// does yet (`from` is past the front's header), and then `*searchedTo` is
-// where a later search goes on.
-std::size_t findNewBeginning(const uint8_t *bytes, std::size_t size, std::size_t from, uint32_t maxFramePayload,
-                             std::size_t *searchedTo)
-{
-    std::size_t at = from;
-    for (; at + WIRELET_FRAME_HEADER_SIZE <= size; ++at) {
-        if (isFrameHeader(bytes + at, maxFramePayload) || isQuery(bytes + at))
-            return at;
-    }
-    // The query is shorter than a header: it may still begin in the tail.
-    for (std::size_t tail = at; tail + kCommandHeaderSize <= size; ++tail) {
-        if (isQuery(bytes + tail))
-            return tail;
-    }
-    *searchedTo = at;
-    return 0;
-}
-
-InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo)
+InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
 {
     if (size < WIRELET_FRAME_HEADER_SIZE)
         return {};
@@ -95,13 +70,10 @@ InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePay
     item.sequence = readU32(bytes + WIRELET_FRAME_SEQUENCE_OFFSET, ByteOrder::Little);
     item.payloadOffset = WIRELET_FRAME_HEADER_SIZE;
     item.payloadSize = readU32(bytes + WIRELET_FRAME_LENGTH_OFFSET, ByteOrder::Little);
+    // A firmware image may hold any bytes: the payload is taken whole.
     const std::size_t total = WIRELET_FRAME_HEADER_SIZE + item.payloadSize;
-    if (size < total) {
-        const std::size_t from = std::max<std::size_t>(searchedTo, WIRELET_FRAME_HEADER_SIZE);
-        if (const std::size_t at = findNewBeginning(bytes, size, from, maxFramePayload, &item.searchedTo))
-            return {InputKind::CutOff, at};
+    if (size < total)
         return item; // NeedMore, header known
-    }
     const uint32_t check = crc32(bytes + WIRELET_FRAME_HEADER_SIZE, item.payloadSize,
                                  crc32(bytes, WIRELET_FRAME_CHECK_OFFSET));
     if (check != readU32(bytes + WIRELET_FRAME_CHECK_OFFSET, ByteOrder::Little))
@@ -115,28 +87,39 @@ InputItem scanFrame(const uint8_t *bytes, std::size_t size, uint32_t maxFramePay
 
 uint32_t crc32(const uint8_t *bytes, std::size_t size, uint32_t running)
 {
-    // Half a byte at a time: a 16-entry table, worked out here rather than
-    // shared with the library, so one mistake cannot hide on both ends.
-    static const std::array<uint32_t, 16> nibble = [] {
-        std::array<uint32_t, 16> table{};
-        for (uint32_t n = 0; n < 16; ++n) {
+    // Sixteen bytes a step, one table per position (row r: a byte followed
+    // by r zero bytes), worked out here rather than shared with the
+    // library, so one mistake cannot hide on both ends.
+    static const std::vector<std::array<uint32_t, 256>> rows = [] {
+        std::vector<std::array<uint32_t, 256>> table(16);
+        for (uint32_t n = 0; n < 256; ++n) {
             uint32_t crc = n;
-            for (int bit = 0; bit < 4; ++bit)
+            for (int bit = 0; bit < 8; ++bit)
                 crc = (crc >> 1) ^ (WIRELET_CRC32_POLYNOMIAL & (0u - (crc & 1u)));
-            table[n] = crc;
+            table[0][n] = crc;
         }
+        for (std::size_t r = 1; r < table.size(); ++r)
+            for (uint32_t n = 0; n < 256; ++n)
+                table[r][n] = table[0][table[r - 1][n] & 0xFF] ^ (table[r - 1][n] >> 8);
         return table;
     }();
     uint32_t crc = ~running;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= bytes[i];
-        crc = (crc >> 4) ^ nibble[crc & 0xF];
-        crc = (crc >> 4) ^ nibble[crc & 0xF];
+    while (size >= 16) {
+        uint32_t next = 0;
+        for (int i = 0; i < 4; ++i)
+            next ^= rows[15 - i][(crc >> (8 * i) ^ bytes[i]) & 0xFF];
+        for (int i = 4; i < 16; ++i)
+            next ^= rows[15 - i][bytes[i]];
+        crc = next;
+        bytes += 16;
+        size -= 16;
     }
+    while (size-- > 0)
+        crc = (crc >> 8) ^ rows[0][(crc ^ *bytes++) & 0xFF];
     return ~crc;
 }
 
-InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo)
+InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload)
 {
     if (size == 0)
         return {};
@@ -144,7 +127,7 @@ InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePay
         if (size < 2)
             return {};
         if (bytes[1] == WIRELET_FRAME_MAGIC1)
-            return scanFrame(bytes, size, maxFramePayload, searchedTo);
+            return scanFrame(bytes, size, maxFramePayload);
     }
     if (bytes[0] == kClassUpper)
         return scanQuery(bytes, size);

@@ -64,8 +64,7 @@ enum class InputKind {
     NeedMore, // not enough bytes yet to tell or to complete it
     Query,    // the identity query
     Frame,    // a transport frame, both checks good
-    Garbage,  // a byte that starts nothing: skip it
-    CutOff,   // a frame its sender gave up on: another item begins inside it
+    Garbage,  // a byte that starts nothing, or begins a bad frame: skip it
 };
 
 struct InputItem
@@ -78,16 +77,14 @@ struct InputItem
     uint32_t sequence = 0;
     std::size_t payloadOffset = 0;
     std::size_t payloadSize = 0;
-    // For NeedMore: pass back as `searchedTo` with the next, longer input.
-    std::size_t searchedTo = 0;
 };
 
 // Classifies the item at the front of `bytes`. `maxFramePayload` bounds
-// what a frame may announce; a larger one counts as garbage. A frame whose
-// payload is incomplete is cut off when a valid frame header or the identity
-// query begins inside what arrived of it; positions before `searchedTo`
-// (from an earlier NeedMore on the same front) are not searched again.
-InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload, std::size_t searchedTo = 0);
+// what a frame may announce; a larger one counts as garbage. Once a frame's
+// header is known its payload is taken whole, whatever it holds (frame
+// headers and the identity query included): NeedMore until all of it is in;
+// then a frame check that fails makes the header's first byte garbage.
+InputItem scanInput(const uint8_t *bytes, std::size_t size, uint32_t maxFramePayload);
 
 // The 276-byte reply to an identity query. With `terminate` the name is
 // followed by a NUL (a name longer than 259 bytes is cut to fit); without,

@@ -108,24 +108,29 @@ void BoardServer::writeOutput()
 void BoardServer::processInput()
 {
     while (m_pty.isOpen()) {
+        // A frame whose header is in: its payload is read, not looked at,
+        // until all of it is there.
+        const std::size_t available = m_inbox.size() - m_inboxStart;
+        if (available < m_awaitedBytes)
+            break;
         const uint8_t *front = m_inbox.data() + m_inboxStart;
-        const board::InputItem item =
-            board::scanInput(front, m_inbox.size() - m_inboxStart, WIRELET_MAX_FRAME_PAYLOAD, m_searchedTo);
+        const board::InputItem item = board::scanInput(front, available, WIRELET_MAX_FRAME_PAYLOAD);
         if (item.kind == board::InputKind::NeedMore) {
-            m_searchedTo = item.searchedTo;
+            m_awaitedBytes = item.payloadOffset + item.payloadSize; // 0 while no header is known
             onPendingFrame(item);
             break;
         }
+        m_awaitedBytes = 0;
         if (item.kind == board::InputKind::Query)
             onQuery();
         else if (item.kind == board::InputKind::Frame)
             onFrame(item, front + item.payloadOffset);
         m_inboxStart += item.size;
-        m_searchedTo = 0;
     }
     if (!m_pty.isOpen()) {
         m_inbox.clear();
         m_inboxStart = 0;
+        m_awaitedBytes = 0;
         return;
     }
     // Keep the buffer from creeping: move the unread rest to the front.

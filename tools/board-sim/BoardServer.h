@@ -83,7 +83,7 @@ private:
     Clock::time_point m_readPausedUntil{};
     std::vector<uint8_t> m_inbox;
     std::size_t m_inboxStart = 0;
-    std::size_t m_searchedTo = 0; // see board::scanInput
+    std::size_t m_awaitedBytes = 0; // the pending frame's whole size once its header is in, else 0
     std::vector<uint8_t> m_outbox;
     std::deque<Scheduled> m_scheduled;
     double m_tokens = 0;

@@ -42,7 +42,7 @@ PublishedPty::~PublishedPty()
     close();
 }
 
-bool PublishedPty::open(const std::string &directory, const std::string &linkName, std::string *error)
+bool PublishedPty::open(const std::string &directory, const std::string &linkName, LineMode mode, std::string *error)
 {
     close();
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -58,14 +58,14 @@ bool PublishedPty::open(const std::string &directory, const std::string &linkNam
     }
     m_slavePath = name;
     m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios mode;
-    if (m_slave < 0 || ::tcgetattr(m_slave, &mode) != 0) {
+    termios line;
+    if (m_slave < 0 || ::tcgetattr(m_slave, &line) != 0) {
         *error = systemError(m_slavePath);
         close();
         return false;
     }
-    ::cfmakeraw(&mode);
-    if (::tcsetattr(m_slave, TCSANOW, &mode) != 0
+    ::cfmakeraw(&line);
+    if ((mode == LineMode::Raw && ::tcsetattr(m_slave, TCSANOW, &line) != 0)
         || ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0) {
         *error = systemError("raw mode");
         close();

@@ -2,10 +2,11 @@
 
 #include <string>
 
-// A pseudo-terminal in raw mode whose slave is published as a symbolic link,
-// the way a board's node appears in its directory. The simulator keeps its
-// own slave descriptor open so a host closing the slave does not hang the
-// line up.
+// A pseudo-terminal whose slave is published as a symbolic link, the way a
+// board's node appears in its directory. The line is raw, or keeps the
+// kernel's default settings of a freshly plugged serial node for a host to
+// set. The simulator keeps its own slave descriptor open so a host closing
+// the slave does not hang the line up.
 class PublishedPty
 {
 public:
@@ -14,9 +15,11 @@ public:
     PublishedPty(const PublishedPty &) = delete;
     PublishedPty &operator=(const PublishedPty &) = delete;
 
+    enum class LineMode { Raw, KernelDefault };
+
     // Opens the pair and publishes the link `directory`/`linkName`
     // (creating the directory). False with a message on failure.
-    bool open(const std::string &directory, const std::string &linkName, std::string *error);
+    bool open(const std::string &directory, const std::string &linkName, LineMode mode, std::string *error);
     // Closes the line and removes the link: the cable is pulled.
     void close();
 

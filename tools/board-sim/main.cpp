@@ -49,6 +49,8 @@ const char *const kUsage =
     "  --cut-frame N          once, stop reading for a second in the middle of packet N's frame,\n"
     "                         so that a host with a shorter timeout leaves the frame cut off\n"
     "  --late-ack             answer each handshake only when the next one comes\n"
+    "  --kernel-line-mode     leave the line as the kernel sets up a new serial node (canonical\n"
+    "                         input, echo, CR/LF translation, XON/XOFF), for the host to make raw\n"
     "  --rate BYTES_PER_S     throughput limit on what it reads\n"
     "  --save FILE            write the image bytes of each download to FILE\n"
     "  --die-with-parent      end when the process that started it ends\n"
@@ -74,6 +76,7 @@ struct CommandLine
     std::string link = "board0";
     bool directoryGiven = false;
     bool dieWithParent = false;
+    PublishedPty::LineMode lineMode = PublishedPty::LineMode::Raw;
     bool help = false;
 };
 
@@ -100,6 +103,8 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             config.terminateName = false;
         } else if (option == "--wrong-sum") {
             config.faults.wrongSum = true;
+        } else if (option == "--kernel-line-mode") {
+            line->lineMode = PublishedPty::LineMode::KernelDefault;
         } else if (option == "--late-ack") {
             config.lateAck = true;
         } else if (!value) {
@@ -225,7 +230,7 @@ int main(int argc, char **argv)
     sigaction(SIGTERM, &action, nullptr);
 
     PublishedPty pty;
-    if (!pty.open(line.directory, line.link, &error)) {
+    if (!pty.open(line.directory, line.link, line.lineMode, &error)) {
         std::cerr << "board-sim: " << error << "\n";
         return kExitFailure;
     }
