@@ -1,5 +1,6 @@
 #include "CBurnFirmwareThread.h"
 
+#include "CSleepInhibitor.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "FirmwareDownload.h"
@@ -36,7 +37,12 @@ void CBurnFirmwareThread::run()
         this, &QThread::finished, this, [this] { const std::lock_guard<std::mutex> ending(endLock); },
         Qt::DirectConnection);
     const std::string descriptor = wizard->getDevice();
-    const int result = burnFirmware(descriptor);
+    int result;
+    {
+        // However the transfer ends, the computer may sleep again after it.
+        const CSleepInhibitor awake;
+        result = burnFirmware(descriptor);
+    }
     QMutexLocker lock(&resultLock);
     wizard->setStatus(result);
     resultStored = true;
