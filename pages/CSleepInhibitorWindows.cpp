@@ -12,8 +12,8 @@ CSleepInhibitor::CSleepInhibitor()
         qCInfo(lcDevice) << "sleep inhibited for the transfer: SetThreadExecutionState(ES_CONTINUOUS | "
                             "ES_SYSTEM_REQUIRED)";
     else
-        qCWarning(lcDevice) << "SetThreadExecutionState failed with error" << GetLastError()
-                            << ", the transfer goes on without it";
+        qCWarning(lcDevice).nospace() << "SetThreadExecutionState failed with error " << GetLastError()
+                                      << ", the transfer goes on without it";
 }
 
 CSleepInhibitor::~CSleepInhibitor()
