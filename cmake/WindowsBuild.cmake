@@ -69,3 +69,4 @@ add_subdirectory(tests/windows/layout)
 # How long the image check takes under Windows (a benchmark; it measures).
 add_executable(bench-image-check ${PROJECT_SOURCE_DIR}/bench/bench_image_check.cpp ${TISKAR_RESOURCE_SCRIPT})
 target_link_libraries(bench-image-check PRIVATE tiskar_image_check tiskar_device tiskar_firmware_image tiskar_warnings)
+add_subdirectory(tests/windows/pages)

@@ -1,6 +1,7 @@
 #include "CBurnFirmwareThread.h"
 
 #include "CCheckedFirmwareImage.h"
+#include "CSleepInhibitor.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "FirmwareDownload.h"
@@ -37,7 +38,12 @@ void CBurnFirmwareThread::run()
         this, &QThread::finished, this, [this] { const std::lock_guard<std::mutex> ending(endLock); },
         Qt::DirectConnection);
     const std::string descriptor = wizard->getDevice();
-    const int result = burnFirmware(descriptor);
+    int result;
+    {
+        // However the transfer ends, the computer may sleep again after it.
+        const CSleepInhibitor awake;
+        result = burnFirmware(descriptor);
+    }
     QMutexLocker lock(&resultLock);
     wizard->setStatus(result);
     resultStored = true;

@@ -1,4 +1,5 @@
 #include "CBoardSimProcess.h"
+#include "CSleepInhibitor.h"
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "linux/CLinuxTargetAccess.h"
@@ -99,12 +100,14 @@ class TestFaultMatrix : public QObject
 
 private slots:
     // A sanitizer's runtime starts a helper thread of its own with the
-    // process's first thread, and Qt keeps what it opens for the first
-    // window it shows; let both happen before threads and descriptors are
-    // counted.
+    // process's first thread, Qt keeps what it opens for the first window
+    // it shows, and Qt D-Bus its thread (and the system bus's connection,
+    // where there is one) from the first lock against sleep on; let all of
+    // it happen before threads and descriptors are counted.
     void initTestCase()
     {
         std::thread([] {}).join();
+        { const CSleepInhibitor awake; }
         CTiskarUpdater wizard(DeviceServices{});
         wizard.show();
         QVERIFY(QTest::qWaitForWindowExposed(&wizard));

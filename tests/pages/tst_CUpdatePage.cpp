@@ -3,6 +3,7 @@
 #include "CTiskarUpdater.h"
 #include "CUpdatePage.h"
 #include "CGatedTransport.h"
+#include "CLogindStandIn.h"
 #include "HexDiff.h"
 #include "CMemoryFirmwareImage.h"
 #include "QtCompat.h"
@@ -102,6 +103,7 @@ class TestCUpdatePage : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void constructedState();
     void outcome_data();
@@ -116,7 +118,18 @@ private slots:
     void leavingAfterTimeLimitWaitsForTransfer();
     void missingImage_data();
     void missingImage();
+    void sleepInhibitedDuringTransfer_data();
+    void sleepInhibitedDuringTransfer();
+
+private:
+    // Every test here runs on it, logind only where a row asks for it.
+    CLogindStandIn logind;
 };
+
+void TestCUpdatePage::initTestCase()
+{
+    QVERIFY2(logind.startBus(), "no private system bus (dbus-daemon and setpriv, see tools/setup-deps)");
+}
 
 void TestCUpdatePage::init()
 {
@@ -448,6 +461,71 @@ void TestCUpdatePage::missingImage()
     rig.verifyOutcome(kUpdating, true);
     rig.button("nextButton")->click();
     QCOMPARE(rig.finishMessage(), kFinishMessages[1]);
+}
+
+// The computer must not sleep while the board is written: logind holds the
+// transfer's lock from before the first packet until the transfer has ended,
+// however it ends; where no logind answers, the update goes on without it.
+void TestCUpdatePage::sleepInhibitedDuringTransfer_data()
+{
+    QTest::addColumn<bool>("logindRuns");
+    QTest::addColumn<int>("refusePacket");
+    QTest::addColumn<bool>("leaveAfterLimit");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("board confirms the image") << true << 0 << false << 0;
+    QTest::newRow("board refuses the second packet") << true << 2 << false << 1;
+    QTest::newRow("user leaves after the time limit") << true << 0 << true << 1;
+    QTest::newRow("no logind: the update goes on") << false << 0 << false << 0;
+}
+
+void TestCUpdatePage::sleepInhibitedDuringTransfer()
+{
+    QFETCH(bool, logindRuns);
+    QFETCH(int, refusePacket);
+    QFETCH(bool, leaveAfterLimit);
+
+    const QStringList lock{QStringLiteral("sleep:idle|TiskarUpd|Updating the projector's firmware|block")};
+    if (logindRuns) {
+        QVERIFY2(logind.startLogind(), "no stand-in logind (python3-dbusmock, see tools/setup-deps)");
+        QCOMPARE(logind.inhibitors(), QStringList());
+        QTest::ignoreMessage(QtInfoMsg, "sleep inhibited for the transfer: logind lock taken");
+        QTest::ignoreMessage(QtInfoMsg, "sleep no longer inhibited: logind lock released");
+    } else {
+        QVERIFY(logind.stopLogind());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "^no logind lock against sleep, the transfer goes on without it: .")));
+    }
+
+    CUpdateRig rig;
+    rig.board.refusePacket = refusePacket;
+    rig.board.largestPacket = 16 + 1024; // three packets
+    rig.walkToUpdate();
+    // The transfer waits for the board's first reply, holding the lock.
+    if (logindRuns)
+        QTRY_COMPARE(logind.inhibitors(), lock);
+    QVERIFY(!rig.gated.closed);
+
+    if (leaveAfterLimit) {
+        rig.tick(CUpdatePage::kTickLimit);
+        pressWizardButton(*rig.wizard, "cancelButton");
+        QVERIFY(!rig.wizard->isVisible());
+        QVERIFY(logind.inhibitors() == lock);
+        // Every reply from now on comes at once; the wizard goes only once
+        // the transfer has stopped.
+        for (int reply = 0; reply < 3; ++reply)
+            rig.gated.open();
+        rig.wizard.reset();
+        QVERIFY(rig.gated.closed);
+    } else {
+        for (int reply = 0; reply < 3; ++reply)
+            rig.gated.open();
+        QTRY_VERIFY(rig.shown("continueLabel"));
+        QVERIFY(rig.gated.closed);
+        QTEST(rig.wizard->getStatus(), "status");
+    }
+    if (logindRuns)
+        QTRY_COMPARE(logind.inhibitors(), QStringList());
 }
 
 QTEST_MAIN(TestCUpdatePage)
