@@ -10,12 +10,6 @@
 
 namespace {
 
-const QString kNoBoard = QStringLiteral("Could not find a connected Velvane projector in service mode.  A flashing "
-                                        "amber keypad LED indicates the projector is in service mode.");
-const QString kSeveral = QStringLiteral("Multiple Velvane projectors in service mode have been found.");
-const QString kFound = QStringLiteral("Found one Velvane projector in service mode.");
-const QString kSilent = QStringLiteral("Could not find a connected Velvane projector in service mode.");
-
 const std::string kEarlierDevice = "EARLIER (/dev/parvel/old : 0)";
 
 // Boards on the given paths; only the first answers, with `name` (empty:
@@ -82,14 +76,14 @@ void TestCDetectDevicePage::searchOutcome_data()
     QTest::addColumn<QString>("device");
 
     const QString earlier = QString::fromStdString(kEarlierDevice);
-    QTest::newRow("no board") << QStringList{} << QString() << kNoBoard << 2 << 0 << earlier;
+    QTest::newRow("no board") << QStringList{} << QString() << kDetectedNone << 2 << 0 << earlier;
     QTest::newRow("two boards, neither opened")
-        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kSeveral << 3 << 0 << earlier;
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kDetectedSeveral << 3 << 0 << earlier;
     QTest::newRow("one board with a name")
-        << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kFound << 0 << 1
+        << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kDetectedOne << 0 << 1
         << "VELVANE PJ 7 (/dev/parvel/board0 : 0)";
     QTest::newRow("one silent board, earlier device kept")
-        << QStringList{"/dev/parvel/board0"} << QString() << kSilent << 2 << 1 << earlier;
+        << QStringList{"/dev/parvel/board0"} << QString() << kDetectedSilent << 2 << 1 << earlier;
 }
 
 void TestCDetectDevicePage::searchOutcome()

@@ -137,7 +137,7 @@ void TestCUpdatePage::constructedState()
     QVERIFY(labels[0]->isVisible());
     QCOMPARE(labels[1]->text(), QStringLiteral("The firmwware update has failed."));
     QVERIFY(labels[1]->isHidden());
-    QCOMPARE(labels[2]->text(), QStringLiteral("Press Next to continue."));
+    QCOMPARE(labels[2]->text(), kPressNext);
     QVERIFY(labels[2]->isHidden());
 
     auto *bar = namedChild<QProgressBar>(page, "progressBar");
@@ -429,7 +429,7 @@ void TestCUpdatePage::missingImage()
     rig.walkToUpdate();
 
     QTRY_VERIFY(!poll.isActive());
-    QCOMPARE(text, QStringLiteral("File not found"));
+    QCOMPARE(text, kFileNotFound);
     QCOMPARE(buttonTexts, QStringList{QStringLiteral("OK")});
     QVERIFY(onGuiThread);
     QVERIFY(transferWaited);
