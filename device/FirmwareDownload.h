@@ -25,9 +25,14 @@ constexpr int kDownloadRefused = 4;      // refused, failed on the line, could n
 constexpr int kDownloadSumMismatch = 5;
 constexpr int kDownloadNoImage = -1;
 
+// Results of burnFirmware, which the burn thread stores as the wizard's
+// status as they are.
+constexpr int kBurnSucceeded = 0;
+constexpr int kBurnFailed = 1;
+
 // Opens and connects the board named by the descriptor, downloads the image
-// and tears the connection down again on every path. 0 when the board
-// confirmed the whole image, 1 on any failure.
+// and tears the connection down again on every path. kBurnSucceeded when
+// the board confirmed the whole image, kBurnFailed on any failure.
 int burnFirmware(const std::string &descriptor, const DownloadContext &context);
 
 // Sends the image over an open, connected handle, one packet and one reply

@@ -42,7 +42,7 @@ CBootRestartPage::CBootRestartPage(CTiskarUpdater *owner)
 void CBootRestartPage::enterPage()
 {
     // Reached by Back from the detection page: the user may only go forward.
-    if (wizard->getCurrentIndex() > 1)
+    if (wizard->getCurrentIndex() > CTiskarUpdater::kBootRestart)
         wizard->enableButton(CWizardTemplate::kBack, false);
     activateWindow();
 }

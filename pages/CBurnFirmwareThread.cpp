@@ -11,6 +11,9 @@
 #include <QMutexLocker>
 #include <QPointer>
 
+static_assert(kBurnSucceeded == WizardStatus::kSuccess && kBurnFailed == WizardStatus::kFailed,
+              "run() stores burnFirmware's result as the wizard's status");
+
 CBurnFirmwareThread::CBurnFirmwareThread(CUpdatePage *owner, CTiskarUpdater *updater)
     : QThread(nullptr)
     , page(owner)

@@ -8,12 +8,6 @@
 
 #include <utility>
 
-namespace {
-
-enum PageIndex { kWelcome = 0, kBootRestart = 1, kDetectDevice = 2, kUpdate = 3, kFinish = 4 };
-
-} // namespace
-
 CTiskarUpdater::CTiskarUpdater(const DeviceServices &services, QWidget *parent)
     : CWizardTemplate(parent)
     , deviceServices(services)
@@ -46,6 +40,24 @@ void CTiskarUpdater::setDevice(std::string descriptor)
 std::string CTiskarUpdater::getDevice() const
 {
     return device;
+}
+
+QWidget *CTiskarUpdater::newestPage(int index) const
+{
+    switch (index) {
+    case kWelcome:
+        return welcomePage;
+    case kBootRestart:
+        return bootRestartPage;
+    case kDetectDevice:
+        return detectDevicePage;
+    case kUpdate:
+        return updatePage;
+    case kFinish:
+        return finishPage;
+    default:
+        return nullptr;
+    }
 }
 
 CWelcomePage *CTiskarUpdater::getWelcomePage() const

@@ -13,16 +13,22 @@ class CFinishPage;
 
 // The updater wizard: five pages, and the device chosen on the detection
 // page for the update.
-//
-// Page indices:
-//   0 CWelcomePage       1 CBootRestartPage   2 CDetectDevicePage
-//   3 CUpdatePage        4 CFinishPage
 class CTiskarUpdater : public CWizardTemplate
 {
     Q_OBJECT
 
 public:
-    static constexpr int kPageCount = 5;
+    // Page indices, in the order Next walks them.
+    enum PageIndex : int {
+        kWelcome = 0,      // CWelcomePage
+        kBootRestart = 1,  // CBootRestartPage
+        kDetectDevice = 2, // CDetectDevicePage
+        kUpdate = 3,       // CUpdatePage
+        kFinish = 4,       // CFinishPage
+    };
+    static constexpr int kPageCount = kFinish + 1;
+    // On a failure the frame's Next jumps to its own fixed finish index.
+    static_assert(kFinish == kFinishPageIndex, "the frame's finish index must be this wizard's finish page");
 
     // Inline so that only a program that really talks to the platform's
     // boards links the platform layer (and its embedded firmware image).
@@ -42,6 +48,8 @@ public:
     std::string getDevice() const;
 
     // The newest page made for each index; null until the index is entered.
+    // After Back the page on display is the one for getCurrentIndex() - 1.
+    QWidget *newestPage(int index) const;
     CWelcomePage *getWelcomePage() const;
     CBootRestartPage *getBootRestartPage() const;
     CDetectDevicePage *getDetectDevicePage() const;

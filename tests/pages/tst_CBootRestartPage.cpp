@@ -2,6 +2,7 @@
 #include "CTiskarUpdater.h"
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -37,7 +38,7 @@ void TestCBootRestartPage::texts_data()
         << true;
     QTest::newRow("B6") << 5 << "6. Release the \"Standby\" key and then the \"Up\" key." << true;
     QTest::newRow("B7") << 6 << "If the keypad LED is not flashing amber, restart at step 2." << true;
-    QTest::newRow("B8") << 7 << "Press Next to continue." << false;
+    QTest::newRow("B8") << 7 << kPressNext << false;
 }
 
 void TestCBootRestartPage::texts()

@@ -2,6 +2,7 @@
 #include "CTiskarUpdater.h"
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
+#include "WizardStatus.h"
 #include "WizardTexts.h"
 
 #include <QPushButton>
@@ -9,12 +10,6 @@
 #include <QTest>
 
 namespace {
-
-const QString kNoBoard = QStringLiteral("Could not find a connected Velvane projector in service mode.  A flashing "
-                                        "amber keypad LED indicates the projector is in service mode.");
-const QString kSeveral = QStringLiteral("Multiple Velvane projectors in service mode have been found.");
-const QString kFound = QStringLiteral("Found one Velvane projector in service mode.");
-const QString kSilent = QStringLiteral("Could not find a connected Velvane projector in service mode.");
 
 const std::string kEarlierDevice = "EARLIER (/dev/parvel/old : 0)";
 
@@ -82,14 +77,16 @@ void TestCDetectDevicePage::searchOutcome_data()
     QTest::addColumn<QString>("device");
 
     const QString earlier = QString::fromStdString(kEarlierDevice);
-    QTest::newRow("no board") << QStringList{} << QString() << kNoBoard << 2 << 0 << earlier;
+    using namespace WizardStatus;
+    QTest::newRow("no board") << QStringList{} << QString() << kDetectedNone << kNoProjector << 0 << earlier;
     QTest::newRow("two boards, neither opened")
-        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kSeveral << 3 << 0 << earlier;
+        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << "PJ-A" << kDetectedSeveral << kSeveralProjectors << 0
+        << earlier;
     QTest::newRow("one board with a name")
-        << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kFound << 0 << 1
+        << QStringList{"/dev/parvel/board0"} << "VELVANE PJ 7" << kDetectedOne << kSuccess << 1
         << "VELVANE PJ 7 (/dev/parvel/board0 : 0)";
     QTest::newRow("one silent board, earlier device kept")
-        << QStringList{"/dev/parvel/board0"} << QString() << kSilent << 2 << 1 << earlier;
+        << QStringList{"/dev/parvel/board0"} << QString() << kDetectedSilent << kNoProjector << 1 << earlier;
 }
 
 void TestCDetectDevicePage::searchOutcome()
@@ -106,7 +103,7 @@ void TestCDetectDevicePage::searchOutcome()
     script(boards, paths, name);
     CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
     wizard.setDevice(kEarlierDevice);
-    wizard.setStatus(1);
+    wizard.setStatus(WizardStatus::kFailed);
     wizard.enableButton(CWizardTemplate::kBack, false);
 
     // As the wizard activates the page: both entry actions, then display.
@@ -183,12 +180,12 @@ void TestCDetectDevicePage::nextAfterSearch()
         for (const QString &answer : clicks)
             clickButton(namedChild<QRadioButton>(*page, answer == "no" ? "noButton" : "yesButton"));
         QCOMPARE(namedChild<QRadioButton>(*page, "noButton")->isChecked(), clicks.last() == "no");
-        QCOMPARE(wizard.getStatus(), clicks.last() == "no" ? 7 : 0);
+        QCOMPARE(wizard.getStatus(), clicks.last() == "no" ? WizardStatus::kDeclined : WizardStatus::kSuccess);
     }
     // Read before Next: on the update page the burn thread soon stores its
     // own result, here a failure, as there is no transport.
     if (index == 3)
-        QCOMPARE(wizard.getStatus(), 0);
+        QCOMPARE(wizard.getStatus(), WizardStatus::kSuccess);
     pressWizardButton(wizard, "nextButton");
 
     QCOMPARE(wizard.getCurrentIndex(), index);

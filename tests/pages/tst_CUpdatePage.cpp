@@ -10,6 +10,7 @@
 #include "CRecordingTransport.h"
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
+#include "WizardStatus.h"
 #include "WizardTexts.h"
 
 #include <QLabel>
@@ -150,7 +151,7 @@ void TestCUpdatePage::constructedState()
     QVERIFY(labels[0]->isVisible());
     QCOMPARE(labels[1]->text(), QStringLiteral("The firmwware update has failed."));
     QVERIFY(labels[1]->isHidden());
-    QCOMPARE(labels[2]->text(), QStringLiteral("Press Next to continue."));
+    QCOMPARE(labels[2]->text(), kPressNext);
     QVERIFY(labels[2]->isHidden());
 
     auto *bar = namedChild<QProgressBar>(page, "progressBar");
@@ -174,10 +175,11 @@ void TestCUpdatePage::outcome_data()
     // seen the end.
     QTest::addColumn<bool>("limitBeforeEndSeen");
 
-    QTest::newRow("board confirms the image") << 0 << 0 << 0 << kFinishMessages[0] << false;
-    QTest::newRow("board refuses the second packet") << 0 << 2 << 1 << kFinishMessages[1] << false;
-    QTest::newRow("board cannot be opened") << 1 << 0 << 1 << kFinishMessages[1] << false;
-    QTest::newRow("confirmed, limit before the end is seen") << 0 << 0 << 0 << kFinishMessages[0] << true;
+    using namespace WizardStatus;
+    QTest::newRow("board confirms the image") << 0 << 0 << kSuccess << kFinishMessages[0] << false;
+    QTest::newRow("board refuses the second packet") << 0 << 2 << kFailed << kFinishMessages[1] << false;
+    QTest::newRow("board cannot be opened") << 1 << 0 << kFailed << kFinishMessages[1] << false;
+    QTest::newRow("confirmed, limit before the end is seen") << 0 << 0 << kSuccess << kFinishMessages[0] << true;
 }
 
 void TestCUpdatePage::outcome()
@@ -246,7 +248,7 @@ void TestCUpdatePage::barCountsTicks()
 
     QTEST(rig.bar()->value(), "value");
     QVERIFY(rig.timer()->isActive());
-    QCOMPARE(rig.wizard->getStatus(), 0);
+    QCOMPARE(rig.wizard->getStatus(), WizardStatus::kSuccess);
     QCOMPARE(rig.label("statusLabel")->text(), kUpdating);
     QVERIFY(!rig.shown("failureLabel"));
     QVERIFY(!rig.shown("continueLabel"));
@@ -268,8 +270,8 @@ void TestCUpdatePage::lateEndAfterTimeLimit_data()
     QTest::addColumn<QString>("statusText");
     QTest::addColumn<bool>("failureShown");
 
-    QTest::newRow("late success") << 0 << 0 << kUpdateComplete << false;
-    QTest::newRow("late failure") << 1 << 1 << kUpdating << true;
+    QTest::newRow("late success") << 0 << WizardStatus::kSuccess << kUpdateComplete << false;
+    QTest::newRow("late failure") << 1 << WizardStatus::kFailed << kUpdating << true;
 }
 
 void TestCUpdatePage::lateEndAfterTimeLimit()
@@ -283,7 +285,7 @@ void TestCUpdatePage::lateEndAfterTimeLimit()
     rig.walkToUpdate();
     rig.tick(CUpdatePage::kTickLimit);
 
-    QCOMPARE(rig.wizard->getStatus(), 1);
+    QCOMPARE(rig.wizard->getStatus(), WizardStatus::kFailed);
     rig.verifyOutcome(kUpdating, true);
     QVERIFY(!rig.gated.closed);
 
@@ -442,7 +444,7 @@ void TestCUpdatePage::missingImage()
     rig.walkToUpdate();
 
     QTRY_VERIFY(!poll.isActive());
-    QCOMPARE(text, QStringLiteral("File not found"));
+    QCOMPARE(text, kFileNotFound);
     QCOMPARE(buttonTexts, QStringList{QStringLiteral("OK")});
     QVERIFY(onGuiThread);
     QVERIFY(transferWaited);
@@ -457,7 +459,7 @@ void TestCUpdatePage::missingImage()
         return;
     }
     QTRY_VERIFY(rig.shown("continueLabel"));
-    QCOMPARE(rig.wizard->getStatus(), 1);
+    QCOMPARE(rig.wizard->getStatus(), WizardStatus::kFailed);
     rig.verifyOutcome(kUpdating, true);
     rig.button("nextButton")->click();
     QCOMPARE(rig.finishMessage(), kFinishMessages[1]);

@@ -1,6 +1,7 @@
 #include "CTiskarUpdater.h"
 #include "CWelcomePage.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -31,7 +32,7 @@ void TestCWelcomePage::texts_data()
         << "NOTE: The first time you connect the projector, the \"New Hardware Wizard\" will run.  Use the wizard "
            "to install the Parvel board driver.  The wizard will find this driver automatically."
         << true;
-    QTest::newRow("continue") << 3 << "Press Next to continue." << false;
+    QTest::newRow("continue") << 3 << kPressNext << false;
     QTest::newRow("exit, closing blank") << 4 << "To exit, press Cancel. " << false;
 }
 

@@ -71,6 +71,7 @@ void TestCTiskarUpdater::factoryMakesThePageOfEachIndex()
     QList<QWidget *> expected = before;
     expected[index] = page;
     QCOMPARE(newestPages(wizard), expected);
+    QCOMPARE(wizard.newestPage(index), page);
     delete page;
 }
 
@@ -93,6 +94,7 @@ void TestCTiskarUpdater::indicesOutsideTheTableDoNothing()
     QVERIFY(!wizard.createPage(index));
     wizard.activatePage(index);
     QCOMPARE(newestPages(wizard), before);
+    QVERIFY(!wizard.newestPage(index));
     QCOMPARE(wizard.getStatus(), 0);
     QCOMPARE(noBoards.findCalls, 0);
 }

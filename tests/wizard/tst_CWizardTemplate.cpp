@@ -1,6 +1,7 @@
 #include "CWizardTemplate.h"
 #include "QtCompat.h"
 #include "WizardControls.h"
+#include "WizardTexts.h"
 
 #include <QFile>
 #include <QImage>
@@ -165,7 +166,7 @@ void TestCWizardTemplate::nextSetsButtons_data()
     QTest::newRow("page 2 overrides its activation") << 2 << true << "< Back" << true << "Next >" << true << true;
     QTest::newRow("page 3 keeps Back enabled") << 3 << false << "< Back" << true << "Next >" << false << false;
     QTest::newRow("page 3 keeps Back disabled") << 3 << true << "< Back" << false << "Next >" << false << false;
-    QTest::newRow("last page") << 4 << false << "< Back" << false << "Finish" << true << false;
+    QTest::newRow("last page") << 4 << false << "< Back" << false << kFinishButton << true << false;
 }
 
 void TestCWizardTemplate::nextSetsButtons()
@@ -232,7 +233,7 @@ void TestCWizardTemplate::nonZeroStatusJumpsToFinish()
     QCOMPARE(wizard.created.last(), 4);
     QCOMPARE(wizard.activations.last().index, 4);
     QCOMPARE(wizard.created.size(), from + 2);
-    QCOMPARE(wizardButton(wizard, "nextButton")->text(), QStringLiteral("Finish"));
+    QCOMPARE(wizardButton(wizard, "nextButton")->text(), kFinishButton);
     QCOMPARE(wizard.getStatus(), status);
 }
 

@@ -1,9 +1,4 @@
-#include "CBootRestartPage.h"
-#include "CDetectDevicePage.h"
-#include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "CUpdatePage.h"
-#include "CWelcomePage.h"
 #include "ApplicationSetup.h"
 #include "CCheckedFirmwareImage.h"
 #include "CMemoryFirmwareImage.h"
@@ -63,10 +58,8 @@ struct CLayoutRig
     QWidget *pageOnDisplay() const
     {
         QWidget *shown = nullptr;
-        for (QWidget *page : QList<QWidget *>{wizard->getWelcomePage(), wizard->getBootRestartPage(),
-                                              wizard->getDetectDevicePage(), wizard->getUpdatePage(),
-                                              wizard->getFinishPage()}) {
-            if (page && page->isVisible())
+        for (int index = 0; index < CTiskarUpdater::kPageCount; ++index) {
+            if (QWidget *page = wizard->newestPage(index); page && page->isVisible())
                 shown = page;
         }
         return shown;

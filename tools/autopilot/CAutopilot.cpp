@@ -1,11 +1,6 @@
 #include "CAutopilot.h"
 
-#include "CBootRestartPage.h"
-#include "CDetectDevicePage.h"
-#include "CFinishPage.h"
 #include "CTiskarUpdater.h"
-#include "CUpdatePage.h"
-#include "CWelcomePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -79,12 +74,7 @@ void CAutopilot::start()
 
 QWidget *CAutopilot::pageOnDisplay() const
 {
-    const QList<QWidget *> newest{static_cast<QWidget *>(m_wizard.getWelcomePage()),
-                                  static_cast<QWidget *>(m_wizard.getBootRestartPage()),
-                                  static_cast<QWidget *>(m_wizard.getDetectDevicePage()),
-                                  static_cast<QWidget *>(m_wizard.getUpdatePage()),
-                                  static_cast<QWidget *>(m_wizard.getFinishPage())};
-    QWidget *page = newest.value(m_wizard.getCurrentIndex());
+    QWidget *page = m_wizard.newestPage(m_wizard.getCurrentIndex());
     return page && page->isVisible() ? page : nullptr;
 }
 
