@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -36,14 +37,15 @@ struct Connection
 };
 
 // The largest packet the board takes, header included. One that leaves no
-// room for data would never let the download advance.
+// room for data would never let the download advance. The library's result
+// code is only logged: what it means is the library's own convention, and
+// the value decides. A value left untouched leaves no room.
 bool queryLargestPacket(Connection &connection)
 {
     int32_t largest = 0;
-    if (const int result = connection.transport.commGetOption(connection.handle, WIRELET_OPTION_MAX_PACKET, &largest)) {
-        logDeviceWarning("CommGetOption(largest packet) failed with result " + std::to_string(result));
-        return false;
-    }
+    if (const int result = connection.transport.commGetOption(connection.handle, WIRELET_OPTION_MAX_PACKET, &largest))
+        logDeviceInfo("CommGetOption(largest packet) gave result " + std::to_string(result) + " and the value "
+                      + std::to_string(largest));
     if (largest <= int32_t(kHeaderSize)) {
         logDeviceWarning("the board states a largest packet of " + std::to_string(largest)
                          + " bytes, which leaves no room for image bytes");
@@ -86,28 +88,67 @@ std::string packetPlace(std::size_t number, std::size_t count)
     return "packet " + std::to_string(number) + " of " + std::to_string(count);
 }
 
-// Sends one packet and waits for its reply; false when either failed on
-// the line, so a stale reply is never taken for a new one, and when the
-// answer is not one whole reply: shorter, or with bytes left over.
-bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply,
-                    const std::string &place)
+// What the library gives back besides the reply itself: result codes, the
+// reply length and the receive's two one-byte values. A library's
+// conventions for these are its own (a byte count for a result, a flag set
+// on success), so none of them decides a packet; the reply area does.
+struct LibraryReport
 {
-    if (const int result = connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize),
-                                                             WIRELET_MODE_BLOCKS, kSendFlags)) {
-        logDeviceWarning("CommSendData failed with result " + std::to_string(result) + " at " + place);
-        return false;
-    }
+    int sendResult = 0;
+    int receiveResult = 0;
     uint32_t replyLength = kHeaderSize;
-    uint8_t more = 0;
-    uint8_t status = 0;
-    if (const int result = connection.transport.commReceiveData(connection.handle, reply, &replyLength, &more,
-                                                                &status)) {
-        logDeviceWarning("CommReceiveData failed with result " + std::to_string(result) + " at " + place);
-        return false;
+    uint8_t first = 0;
+    uint8_t second = 0;
+
+    bool operator!=(const LibraryReport &other) const
+    {
+        return sendResult != other.sendResult || receiveResult != other.receiveResult
+            || replyLength != other.replyLength || first != other.first || second != other.second;
     }
-    if (replyLength != kHeaderSize || more != 0) {
-        logDeviceWarning("the board's answer to " + place + " is not one " + std::to_string(kHeaderSize)
-                         + "-byte reply");
+};
+
+// Logged when it first differs from the plain one and whenever it changes,
+// so a library with other conventions logs them once, not every packet.
+void logLibraryReport(const LibraryReport &report, LibraryReport &lastLogged, const std::string &place)
+{
+    if (!(report != lastLogged))
+        return;
+    lastLogged = report;
+    logDeviceInfo("at " + place + " CommSendData gave " + std::to_string(report.sendResult) + ", CommReceiveData gave "
+                  + std::to_string(report.receiveResult) + " with the reply length " + std::to_string(report.replyLength)
+                  + " and the values " + std::to_string(report.first) + " and " + std::to_string(report.second));
+}
+
+// Status that no reply carried: what the reply area holds before each
+// receive, so that a reply that never arrived reads as a refusal whatever
+// the library returns. It is 0xFFFF in both byte orders.
+constexpr uint16_t kNoReply = 0xFFFF;
+
+// Marks the reply area before a receive: the refusal status, and a sum that
+// is never the one expected, so that an area the library writes only in
+// part cannot confirm the image either.
+void markReplyArea(uint8_t *reply, uint32_t expectedSum, bool littleEndian)
+{
+    store16(reply + kStatusOffset, kNoReply, littleEndian);
+    store32(reply + kChecksumOffset, ~expectedSum, littleEndian);
+}
+
+// Sends one packet and takes its reply into the reply area; false when the
+// area was left as marked: no reply arrived.
+bool exchangePacket(const Connection &connection, const uint8_t *packet, std::size_t n, uint8_t *reply,
+                    uint32_t expectedSum, LibraryReport &lastLogged, const std::string &place)
+{
+    LibraryReport report;
+    report.sendResult = connection.transport.commSendData(connection.handle, packet, uint32_t(n + kHeaderSize),
+                                                          WIRELET_MODE_BLOCKS, kSendFlags);
+    markReplyArea(reply, expectedSum, connection.littleEndian);
+    uint8_t marked[kHeaderSize];
+    std::memcpy(marked, reply, kHeaderSize);
+    report.receiveResult = connection.transport.commReceiveData(connection.handle, reply, &report.replyLength,
+                                                                &report.first, &report.second);
+    logLibraryReport(report, lastLogged, place);
+    if (std::memcmp(reply, marked, kHeaderSize) == 0) {
+        logDeviceWarning("no reply to " + place + " arrived");
         return false;
     }
     return true;
@@ -128,6 +169,7 @@ int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t 
     const std::size_t room = connection.largestPacket - kHeaderSize;
     const std::size_t count = (image.size + room - 1) / room;
     uint32_t sum = 0;
+    LibraryReport lastLogged;
     std::size_t offset = 0;
     std::size_t remaining = image.size;
     for (std::size_t number = 1;; ++number) {
@@ -136,7 +178,7 @@ int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t 
         buildPacket(packet, image.data + offset, n, left == 0, sum, connection.littleEndian);
         offset += n;
         const std::string place = packetPlace(number, count);
-        if (!exchangePacket(connection, packet, n, reply, place))
+        if (!exchangePacket(connection, packet, n, reply, left == 0 ? sum : 0, lastLogged, place))
             return kDownloadRefused;
         if (const uint16_t status = load16(reply + kStatusOffset, connection.littleEndian)) {
             logDeviceWarning("the board refused " + place + " with status " + std::to_string(status));

@@ -80,7 +80,11 @@ private slots:
         QTest::newRow("cable pulled") << QStringList{"--vanish-at-packet", "2"} << 4 << false;
         // 20000 bytes in packets of 4096: five packets.
         QTest::newRow("packet answered twice") << QStringList{"--double-reply", "2"} << 4 << false;
-        QTest::newRow("last answer one byte too long") << QStringList{"--long-reply", "5"} << 4 << true;
+        // The reply's first 16 bytes decide, whatever else the library hands out.
+        QTest::newRow("last answer one byte too long") << QStringList{"--long-reply", "5"} << 0 << true;
+        QTest::newRow("first answer one byte short") << QStringList{"--short-reply", "1"} << 0 << true;
+        // The sum's last byte never arrived, so it cannot confirm the image.
+        QTest::newRow("last answer one byte short") << QStringList{"--short-reply", "5"} << 5 << true;
     }
 
     void boardFaults()

@@ -237,11 +237,23 @@ private slots:
         QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << 0 << 3 << 3 << QByteArray("big-endian");
         QTest::newRow("big-endian board, sum in the other order") << QByteArray("order=0 otherOrder") << 100 << 5
                                                                   << 3 << 3 << QByteArray("reports the sum");
-        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 0 << QByteArray("CommSendData failed with result 3 at packet 1 of 3");
-        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 1 << QByteArray("CommSendData failed with result 3 at packet 2 of 3");
-        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1 << QByteArray("CommReceiveData failed with result 3 at packet 1 of 3");
-        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3 << QByteArray("CommReceiveData failed with result 3 at packet 3 of 3");
-        QTest::newRow("largest packet unknown") << QByteArray("largestResult=5") << 100 << 4 << 0 << 0 << QByteArray("CommGetOption(largest packet) failed with result 5");
+        // A failed send leaves the board nothing to answer: the receive
+        // finds no reply, whatever the calls return.
+        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 1 << QByteArray("no reply to packet 1 of 3 arrived");
+        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
+        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1 << QByteArray("CommReceiveData gave 3");
+        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
+        // A library that says all went well is not believed over the area.
+        QTest::newRow("receive succeeds without a reply") << QByteArray("failReceive=2 lineFailure=0") << 100 << 4 << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
+        QTest::newRow("last receive succeeds without a reply") << QByteArray("failReceive=3 lineFailure=0") << 100 << 4 << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
+        // The library's conventions for its results are its own: they are
+        // logged, and the replies decide.
+        QTest::newRow("receive gives 16 and sets both values") << QByteArray("receiveSuccess=16 flags=1") << 100 << 0 << 3 << 3 << QByteArray("CommReceiveData gave 16 with the reply length 16 and the values 1 and 1");
+        QTest::newRow("send gives a byte count") << QByteArray("sendSuccess=56") << 100 << 0 << 3 << 3 << QByteArray("CommSendData gave 56");
+        QTest::newRow("another reply length stated") << QByteArray("statedLength=24") << 100 << 0 << 3 << 3 << QByteArray("reply length 24");
+        QTest::newRow("such a library still meets a refusal") << QByteArray("receiveSuccess=16 flags=1 refuse=2") << 100 << 4 << 2 << 2 << QByteArray("refused packet 2 of 3 with status 1");
+        QTest::newRow("such a library still meets a wrong sum") << QByteArray("receiveSuccess=16 flags=1 sumError=1") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("largest packet with a result code") << QByteArray("largestResult=5") << 100 << 0 << 3 << 3 << QByteArray("CommGetOption(largest packet) gave result 5 and the value 56");
         QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0 << QByteArray("largest packet of 16 bytes");
         QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0 << QByteArray("largest packet of -1 bytes");
         QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0 << QByteArray("image is empty");
@@ -277,6 +289,16 @@ private slots:
                     transport.failSendAt = value;
                 else if (item.startsWith("failReceive="))
                     transport.failReceiveAt = value;
+                else if (item.startsWith("lineFailure="))
+                    transport.lineFailure = value;
+                else if (item.startsWith("sendSuccess="))
+                    transport.sendSuccess = value;
+                else if (item.startsWith("receiveSuccess="))
+                    transport.receiveSuccess = value;
+                else if (item.startsWith("flags="))
+                    transport.receiveFlags = uint8_t(value);
+                else if (item.startsWith("statedLength="))
+                    transport.statedReplyLength = uint32_t(value);
                 else if (item.startsWith("largestResult="))
                     transport.largestPacketResult = value;
                 else if (item.startsWith("largest="))

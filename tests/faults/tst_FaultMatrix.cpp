@@ -45,6 +45,9 @@ qint64 hangBoundMs()
 constexpr std::size_t kImageSize = 10000;
 const QStringList kPacketOptions{"--max-packet", "2048"};
 
+// Rows of the same faults run under Wine against TiskarUpd.exe, named alike:
+// tests/faults/wine-rows (tools/windows/check-update).
+
 // What happens to the board's link after detection and before the download.
 enum class Swap { None, Removed, RegularFile, Fifo, OtherBoard, EndlessNode, Held };
 

@@ -91,7 +91,7 @@ int CRecordingTransport::commSendData(uint32_t h, const void *data, uint32_t len
         m_lastWasFinal = get(bytes + 6, 2, littleEndian()) == 0xFFFF;
     }
     m_awaitingReply = true;
-    return 0;
+    return sendSuccess;
 }
 
 int CRecordingTransport::commReceiveData(uint32_t h, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status)
@@ -110,8 +110,12 @@ int CRecordingTransport::commReceiveData(uint32_t h, void *buffer, uint32_t *len
         put(reply + 12, m_sum + uint32_t(sumError), 4, sumInOtherOrder ? !little : little);
     std::memcpy(buffer, reply, kHeader);
     if (length)
-        *length = kHeader;
-    return 0;
+        *length = statedReplyLength;
+    if (more)
+        *more = receiveFlags;
+    if (status)
+        *status = receiveFlags;
+    return receiveSuccess;
 }
 
 int CRecordingTransport::commDisconnect(uint32_t h)

@@ -56,6 +56,13 @@ public:
     int failSendAt = 0;            // that send returns lineFailure, the board sees nothing
     int failReceiveAt = 0;         // that receive returns lineFailure, the reply area untouched
     int lineFailure = 3;
+    // A library with conventions of its own, on success: what CommSendData
+    // and CommReceiveData return, the two one-byte values the receive sets,
+    // and the reply length it states (the reply is still 16 bytes).
+    int sendSuccess = 0;
+    int receiveSuccess = 0;
+    uint8_t receiveFlags = 0;
+    uint32_t statedReplyLength = 16;
 
     // What happened.
     std::vector<Call> calls;

@@ -2,10 +2,18 @@
 // an in-process board (the simulator's download rules), so the program's
 // download code runs through a DLL linked at load time. Two extra exports let
 // a test set the board up and read what it received.
+//
+// Any other path is a board that the Windows simulator serves
+// (tools/board-sim/WindowsBoard.cpp): the DLL opens the path, as the
+// program's query does, and carries each call over that board's pipe, so
+// one board sees the query and the transfer.
 
 #include "DownloadSession.h"
+#include "WindowsBoardWire.h"
 
 #include <wirelet.h>
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -44,6 +52,91 @@ bool known(uint32_t handle)
     return handle == kHandle && theBoard.open;
 }
 
+constexpr uint32_t kPipeHandle = 0x91be;
+
+// A board served by another process, over its pipe.
+struct PipeBoard
+{
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    HANDLE event = nullptr;
+    DWORD timeoutMs = 0;
+    bool connected = false;
+    int32_t maxPacket = 0;
+    int32_t littleEndian = 1;
+} thePipe;
+
+bool pipeKnown(uint32_t handle)
+{
+    return handle == kPipeHandle && thePipe.pipe != INVALID_HANDLE_VALUE;
+}
+
+// One overlapped write or read, bounded by the handle's timeout; 0 or a
+// WireletResult.
+int pipeTransfer(bool write, void *bytes, DWORD size, DWORD *done)
+{
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = thePipe.event;
+    ResetEvent(thePipe.event);
+    const BOOL started = write ? WriteFile(thePipe.pipe, bytes, size, nullptr, &overlapped)
+                               : ReadFile(thePipe.pipe, bytes, size, nullptr, &overlapped);
+    if (!started && GetLastError() != ERROR_IO_PENDING)
+        return GetLastError() == ERROR_BROKEN_PIPE ? WIRELET_ERR_HANGUP : WIRELET_ERR_IO;
+    if (WaitForSingleObject(thePipe.event, thePipe.timeoutMs) != WAIT_OBJECT_0) {
+        CancelIo(thePipe.pipe);
+        GetOverlappedResult(thePipe.pipe, &overlapped, done, TRUE);
+        return WIRELET_ERR_TIMEOUT;
+    }
+    if (!GetOverlappedResult(thePipe.pipe, &overlapped, done, FALSE) && GetLastError() != ERROR_MORE_DATA)
+        return GetLastError() == ERROR_BROKEN_PIPE ? WIRELET_ERR_HANGUP : WIRELET_ERR_IO;
+    return WIRELET_OK;
+}
+
+int pipeOpen(const char *path, uint32_t *handle, int timeoutMs)
+{
+    if (thePipe.pipe != INVALID_HANDLE_VALUE)
+        return WIRELET_ERR_BUSY;
+    const HANDLE pipe = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE)
+        return WIRELET_ERR_OPEN;
+    thePipe = PipeBoard{};
+    thePipe.pipe = pipe;
+    thePipe.event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thePipe.timeoutMs = DWORD(timeoutMs > 0 ? timeoutMs : 1);
+    *handle = kPipeHandle;
+    return WIRELET_OK;
+}
+
+int pipeConnect()
+{
+    if (thePipe.connected)
+        return WIRELET_ERR_STATE;
+    uint8_t hello[sizeof kBoardWireHello];
+    std::memcpy(hello, kBoardWireHello, sizeof hello);
+    DWORD done = 0;
+    if (const int result = pipeTransfer(true, hello, sizeof hello, &done))
+        return result;
+    uint8_t ack[WIRELET_HELLO_ACK_SIZE] = {};
+    if (const int result = pipeTransfer(false, ack, sizeof ack, &done))
+        return result;
+    if (done != sizeof ack)
+        return WIRELET_ERR_PROTOCOL;
+    thePipe.littleEndian = ack[WIRELET_ACK_ORDER_OFFSET] != 0;
+    const uint8_t *largest = ack + WIRELET_ACK_MAX_PACKET_OFFSET;
+    thePipe.maxPacket = int32_t(uint32_t(largest[0]) | uint32_t(largest[1]) << 8 | uint32_t(largest[2]) << 16
+                                | uint32_t(largest[3]) << 24);
+    thePipe.connected = true;
+    return WIRELET_OK;
+}
+
+int pipeClose()
+{
+    CloseHandle(thePipe.pipe);
+    CloseHandle(thePipe.event);
+    thePipe = PipeBoard{};
+    return WIRELET_OK;
+}
+
 } // namespace
 
 TEST_WIRELET_EXPORT void TestBoardSetup(int littleEndian, uint32_t maxPacket, uint32_t refusePacket, int wrongSum)
@@ -63,14 +156,14 @@ TEST_WIRELET_EXPORT void TestBoardReport(uint32_t *packets, uint32_t *sum, int *
     *closes = theBoard.closes;
 }
 
-TEST_WIRELET_EXPORT int WIRELET_CALL CommOpen(const char *path, int port, uint32_t *handle, int, int)
+TEST_WIRELET_EXPORT int WIRELET_CALL CommOpen(const char *path, int port, uint32_t *handle, int, int timeoutMs)
 {
     if (!path || !handle)
         return WIRELET_ERR_ARGUMENT;
     if (port != WIRELET_PORT_NODE)
         return WIRELET_ERR_PORT;
     if (std::strcmp(path, kBoardPath) != 0)
-        return WIRELET_ERR_OPEN;
+        return std::strncmp(path, "\\\\?\\", 4) == 0 ? pipeOpen(path, handle, timeoutMs) : WIRELET_ERR_OPEN;
     if (theBoard.open)
         return WIRELET_ERR_BUSY;
     theBoard.open = true;
@@ -80,6 +173,8 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommOpen(const char *path, int port, uint32
 
 TEST_WIRELET_EXPORT int WIRELET_CALL CommConnect(uint32_t handle, int mode, uint8_t *, int, int)
 {
+    if (pipeKnown(handle))
+        return mode == WIRELET_MODE_BLOCKS ? pipeConnect() : WIRELET_ERR_ARGUMENT;
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (mode != WIRELET_MODE_BLOCKS)
@@ -93,6 +188,12 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommConnect(uint32_t handle, int mode, uint
 
 TEST_WIRELET_EXPORT int WIRELET_CALL CommGetOption(uint32_t handle, int option, int32_t *value)
 {
+    if (pipeKnown(handle) && thePipe.connected) {
+        if (option != WIRELET_OPTION_MAX_PACKET && option != WIRELET_OPTION_BYTE_ORDER)
+            return WIRELET_ERR_OPTION;
+        *value = option == WIRELET_OPTION_MAX_PACKET ? thePipe.maxPacket : thePipe.littleEndian;
+        return WIRELET_OK;
+    }
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (!theBoard.session)
@@ -108,6 +209,12 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommGetOption(uint32_t handle, int option, 
 
 TEST_WIRELET_EXPORT int WIRELET_CALL CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, int)
 {
+    if (pipeKnown(handle) && thePipe.connected) {
+        if (!data || length == 0 || mode != WIRELET_MODE_BLOCKS)
+            return WIRELET_ERR_ARGUMENT;
+        DWORD done = 0;
+        return pipeTransfer(true, const_cast<void *>(data), length, &done);
+    }
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (!theBoard.session)
@@ -127,6 +234,16 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommSendData(uint32_t handle, const void *d
 TEST_WIRELET_EXPORT int WIRELET_CALL CommReceiveData(uint32_t handle, void *buffer, uint32_t *length, uint8_t *more,
                                                      uint8_t *status)
 {
+    if (pipeKnown(handle) && thePipe.connected) {
+        if (!buffer || !length || *length == 0)
+            return WIRELET_ERR_ARGUMENT;
+        DWORD done = 0;
+        const int result = pipeTransfer(false, buffer, *length, &done);
+        *length = result == WIRELET_OK ? done : 0;
+        if (status)
+            *status = uint8_t(result);
+        return result;
+    }
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (!buffer || !length || *length == 0)
@@ -150,6 +267,12 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommReceiveData(uint32_t handle, void *buff
 
 TEST_WIRELET_EXPORT int WIRELET_CALL CommDisconnect(uint32_t handle)
 {
+    if (pipeKnown(handle)) {
+        if (!thePipe.connected)
+            return WIRELET_ERR_STATE;
+        thePipe.connected = false;
+        return WIRELET_OK;
+    }
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (!theBoard.session)
@@ -161,6 +284,8 @@ TEST_WIRELET_EXPORT int WIRELET_CALL CommDisconnect(uint32_t handle)
 
 TEST_WIRELET_EXPORT int WIRELET_CALL CommClose(uint32_t handle)
 {
+    if (pipeKnown(handle))
+        return pipeClose();
     if (!known(handle))
         return WIRELET_ERR_HANDLE;
     if (theBoard.session)
