@@ -81,17 +81,18 @@ void CUpdatePage::startUpdate()
     wizard->enableButton(CWizardTemplate::kNext, false);
     wizard->installEventFilter(this);
 
-    connect(burnThread.get(), SIGNAL(finished()), this, SLOT(afterUpdating()));
+    // Queued, as it would be anyway across the threads. Said here, Qt looks
+    // the signal up now, on this thread, rather than as the burn thread
+    // ends, after the last point at which the race checker is told of
+    // QThread::wait()'s order (see CBurnFirmwareThread.cpp).
+    connect(burnThread.get(), SIGNAL(finished()), this, SLOT(afterUpdating()), Qt::QueuedConnection);
     burnThread->start();
 }
 
 void CUpdatePage::abandonUpdate()
 {
-    if (!burnThread)
-        return;
-    burnThread->abandonReports();
-    burnThread->requestStop();
-    burnThread->waitForEnd();
+    if (burnThread)
+        burnThread->stopAndWait();
 }
 
 void CUpdatePage::updateProgressBar()
