@@ -196,3 +196,8 @@ void CWizardTemplate::cancelButtonClicked()
     beforeClose();
     reject();
 }
+
+bool CWizardTemplate::hasHeightForWidth() const
+{
+    return false;
+}

@@ -57,6 +57,10 @@ public:
     // The index reached by the last Next; Back does not lower it.
     int getCurrentIndex() const;
 
+    // The window's size is fixed, so its height never follows its width,
+    // whatever its word-wrapped texts would ask for.
+    bool hasHeightForWidth() const override;
+
 protected:
     // Records the page count and puts page 0 on display without running its
     // activation. Called once by the subclass's constructor.

@@ -225,6 +225,8 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
 
+    // The window keeps its size whatever its pages ask for, at every scale.
+    QCOMPARE(wizard.size(), QSize(CWizardTemplate::kWidth, CWizardTemplate::kHeight));
     const QRect window = wizard.rect();
     const QRect pageArea = QRect(page->mapTo(&wizard, QPoint(0, 0)), page->size());
     QVERIFY2(window.contains(pageArea), describe(page).constData());
