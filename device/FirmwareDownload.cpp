@@ -154,13 +154,46 @@ bool exchangePacket(const Connection &connection, const uint8_t *packet, std::si
     return true;
 }
 
+// How a download ended. The caller gets a result code: the board's two
+// verdicts on the whole image and a missing image keep theirs, and every
+// other end is kDownloadRefused, whose reason goes to the log.
+enum class DownloadEnd {
+    Confirmed,
+    SumMismatch,
+    NoImage,    // after the user was told
+    Refused,    // the board refused a packet
+    NoReply,    // no reply to a packet arrived: the line failed or the board fell silent
+    NoRoom,     // the board's largest packet leaves no room for image bytes
+    NoMemory,   // the packet buffer could not be had
+    EmptyImage, // nothing the board could confirm
+    Stopped,    // nobody waits for the outcome any more
+};
+
+int resultCode(DownloadEnd end)
+{
+    const char *reason = "";
+    switch (end) {
+    case DownloadEnd::Confirmed: return kDownloadOk;
+    case DownloadEnd::SumMismatch: return kDownloadSumMismatch;
+    case DownloadEnd::NoImage: return kDownloadNoImage;
+    case DownloadEnd::Refused: reason = "packet refused"; break;
+    case DownloadEnd::NoReply: reason = "no reply"; break;
+    case DownloadEnd::NoRoom: reason = "no room in a packet"; break;
+    case DownloadEnd::NoMemory: reason = "no memory"; break;
+    case DownloadEnd::EmptyImage: reason = "empty image"; break;
+    case DownloadEnd::Stopped: reason = "stopped"; break;
+    }
+    logDeviceInfo("download result " + std::to_string(kDownloadRefused) + " (" + reason + ")");
+    return kDownloadRefused;
+}
+
 bool stopRequested(const DownloadContext &context)
 {
     return context.stopRequested && context.stopRequested();
 }
 
-int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet,
-              const DownloadContext &context)
+DownloadEnd sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet,
+                      const DownloadContext &context)
 {
     uint8_t reply[kHeaderSize];
     writeDefaultHeader(reply);
@@ -179,33 +212,31 @@ int sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t 
         offset += n;
         const std::string place = packetPlace(number, count);
         if (!exchangePacket(connection, packet, n, reply, left == 0 ? sum : 0, lastLogged, place))
-            return kDownloadRefused;
+            return DownloadEnd::NoReply;
         if (const uint16_t status = load16(reply + kStatusOffset, connection.littleEndian)) {
             logDeviceWarning("the board refused " + place + " with status " + std::to_string(status));
-            return kDownloadRefused;
+            return DownloadEnd::Refused;
         }
         if (left == 0) {
             const uint32_t reported = load32(reply + kChecksumOffset, connection.littleEndian);
             if (reported != sum) {
                 logDeviceWarning("the board reports the sum " + hexWord(reported) + " for the image, expected "
                                  + hexWord(sum));
-                return kDownloadSumMismatch;
+                return DownloadEnd::SumMismatch;
             }
             logDeviceInfo("the board confirmed " + std::to_string(image.size) + " bytes in "
                           + std::to_string(count) + " packets, sum " + hexWord(sum));
-            return kDownloadOk;
+            return DownloadEnd::Confirmed;
         }
         remaining = left;
         if (stopRequested(context)) {
             logDeviceWarning("transfer stopped after " + place + ": nobody waits for it any more");
-            return kDownloadRefused;
+            return DownloadEnd::Stopped;
         }
     }
 }
 
-} // namespace
-
-int downloadImage(uint32_t handle, const DownloadContext &context)
+DownloadEnd download(uint32_t handle, const DownloadContext &context)
 {
     FirmwareBytes image;
     if (!context.image.locate(kFirmwareType, kFirmwareId, image)) {
@@ -213,29 +244,36 @@ int downloadImage(uint32_t handle, const DownloadContext &context)
                          + " not found");
         if (context.reportMissingImage)
             context.reportMissingImage();
-        return kDownloadNoImage;
+        return DownloadEnd::NoImage;
     }
     // Nothing to send means nothing the board could confirm.
     if (image.size == 0 || !image.data) {
         logDeviceWarning("the firmware image is empty");
-        return kDownloadRefused;
+        return DownloadEnd::EmptyImage;
     }
     logDeviceInfo("firmware image: " + std::to_string(image.size) + " bytes");
 
     Connection connection{context.transport, handle};
     if (!queryLargestPacket(connection))
-        return kDownloadRefused;
+        return DownloadEnd::NoRoom;
     queryByteOrder(connection);
     logDeviceInfo("connection: largest packet " + std::to_string(connection.largestPacket) + " bytes, "
                   + (connection.littleEndian ? "little-endian" : "big-endian"));
 
-    const std::unique_ptr<uint8_t[]> packet(
-        new (std::nothrow) uint8_t[packetBufferSize(image.size, connection.largestPacket)]);
+    const std::size_t bufferSize = packetBufferSize(image.size, connection.largestPacket);
+    const std::unique_ptr<uint8_t[]> packet(new (std::nothrow) uint8_t[bufferSize]);
     if (!packet) {
-        logDeviceWarning("no memory for a packet of " + std::to_string(connection.largestPacket) + " bytes");
-        return kDownloadRefused;
+        logDeviceWarning("no memory for a packet of " + std::to_string(bufferSize) + " bytes");
+        return DownloadEnd::NoMemory;
     }
     return sendImage(connection, image, packet.get(), context);
+}
+
+} // namespace
+
+int downloadImage(uint32_t handle, const DownloadContext &context)
+{
+    return resultCode(download(handle, context));
 }
 
 namespace {
@@ -247,7 +285,7 @@ int openAndDownload(const std::string &descriptor, const DownloadContext &contex
     int port = 0;
     if (descriptor.empty() || !parseDeviceDescriptor(descriptor, name, path, port)) {
         logDeviceWarning("no board to update: the descriptor \"" + descriptor + "\" cannot be read");
-        return 1;
+        return kBurnFailed;
     }
 
     ITransport &transport = context.transport;
@@ -255,20 +293,20 @@ int openAndDownload(const std::string &descriptor, const DownloadContext &contex
     if (const int result = transport.commOpen(path.c_str(), port, &handle, kOpenFlags, kOpenTimeoutMs)) {
         logDeviceWarning("CommOpen(" + path + ", port " + std::to_string(port) + ") failed with result "
                          + std::to_string(result));
-        return 1;
+        return kBurnFailed;
     }
 
     uint8_t connectOptions = kConnectOptions;
     if (const int result = transport.commConnect(handle, WIRELET_MODE_BLOCKS, &connectOptions, 0, 0)) {
         logDeviceWarning("CommConnect failed with result " + std::to_string(result));
         transport.commClose(handle);
-        return 1;
+        return kBurnFailed;
     }
 
     const int result = downloadImage(handle, context);
     transport.commDisconnect(handle);
     transport.commClose(handle);
-    return result == kDownloadOk ? 0 : 1;
+    return result == kDownloadOk ? kBurnSucceeded : kBurnFailed;
 }
 
 } // namespace
@@ -281,8 +319,9 @@ int burnFirmware(const std::string &descriptor, const DownloadContext &context)
     const int result = openAndDownload(descriptor, context);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", std::chrono::duration<double>(Clock::now() - start).count());
-    const std::string line = std::string("update ") + (result == 0 ? "succeeded" : "failed") + " after " + seconds;
-    if (result == 0)
+    const std::string line =
+        std::string("update ") + (result == kBurnSucceeded ? "succeeded" : "failed") + " after " + seconds;
+    if (result == kBurnSucceeded)
         logDeviceInfo(line);
     else
         logDeviceWarning(line);

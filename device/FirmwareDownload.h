@@ -21,7 +21,7 @@ struct DownloadContext
 
 // Results of downloadImage.
 constexpr int kDownloadOk = 0;
-constexpr int kDownloadRefused = 4;      // refused, failed on the line, could not start, or stopped
+constexpr int kDownloadRefused = 4; // a packet refused, or any other failure but a wrong sum; the log says which
 constexpr int kDownloadSumMismatch = 5;
 constexpr int kDownloadNoImage = -1;
 

@@ -12,7 +12,7 @@
 namespace {
 
 // The connection as burnFirmware makes it, but keeping the download's own
-// result so 4 and 5 can be told apart.
+// result so a refusal and a wrong sum can be told apart.
 int connectAndDownload(ITransport &transport, const std::string &path, IFirmwareImage &image)
 {
     uint32_t handle = 0;
@@ -49,7 +49,7 @@ private slots:
         int reports = 0;
         const DownloadContext context{libraryTransport(), embeddedFirmwareImage(), [&reports] { ++reports; }};
         const QStringList before = openDescriptors();
-        QCOMPARE(burnFirmware(descriptor, context), 0);
+        QCOMPARE(burnFirmware(descriptor, context), kBurnSucceeded);
         QCOMPARE(openDescriptors(), before);
         QCOMPARE(reports, 0);
 
@@ -68,23 +68,23 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("arrives");
 
-        QTest::newRow("big-endian board") << QStringList{"--byte-order", "big"} << 0 << true;
-        QTest::newRow("small packets") << QStringList{"--max-packet", "1000"} << 0 << true;
-        QTest::newRow("small packets, big-endian") << QStringList{"--max-packet", "517", "--byte-order", "big"} << 0
+        QTest::newRow("big-endian board") << QStringList{"--byte-order", "big"} << kDownloadOk << true;
+        QTest::newRow("small packets") << QStringList{"--max-packet", "1000"} << kDownloadOk << true;
+        QTest::newRow("small packets, big-endian") << QStringList{"--max-packet", "517", "--byte-order", "big"} << kDownloadOk
                                                    << true;
-        QTest::newRow("throttled line") << QStringList{"--rate", "400000"} << 0 << true;
-        QTest::newRow("no room for data") << QStringList{"--max-packet", "16"} << 4 << false;
-        QTest::newRow("later packet refused") << QStringList{"--refuse-packet", "3"} << 4 << false;
-        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << 5 << true;
-        QTest::newRow("stops answering") << QStringList{"--stop-at-packet", "2"} << 4 << false;
-        QTest::newRow("cable pulled") << QStringList{"--vanish-at-packet", "2"} << 4 << false;
+        QTest::newRow("throttled line") << QStringList{"--rate", "400000"} << kDownloadOk << true;
+        QTest::newRow("no room for data") << QStringList{"--max-packet", "16"} << kDownloadRefused << false;
+        QTest::newRow("later packet refused") << QStringList{"--refuse-packet", "3"} << kDownloadRefused << false;
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << kDownloadSumMismatch << true;
+        QTest::newRow("stops answering") << QStringList{"--stop-at-packet", "2"} << kDownloadRefused << false;
+        QTest::newRow("cable pulled") << QStringList{"--vanish-at-packet", "2"} << kDownloadRefused << false;
         // 20000 bytes in packets of 4096: five packets.
-        QTest::newRow("packet answered twice") << QStringList{"--double-reply", "2"} << 4 << false;
+        QTest::newRow("packet answered twice") << QStringList{"--double-reply", "2"} << kDownloadRefused << false;
         // The reply's first 16 bytes decide, whatever else the library hands out.
-        QTest::newRow("last answer one byte too long") << QStringList{"--long-reply", "5"} << 0 << true;
-        QTest::newRow("first answer one byte short") << QStringList{"--short-reply", "1"} << 0 << true;
+        QTest::newRow("last answer one byte too long") << QStringList{"--long-reply", "5"} << kDownloadOk << true;
+        QTest::newRow("first answer one byte short") << QStringList{"--short-reply", "1"} << kDownloadOk << true;
         // The sum's last byte never arrived, so it cannot confirm the image.
-        QTest::newRow("last answer one byte short") << QStringList{"--short-reply", "5"} << 5 << true;
+        QTest::newRow("last answer one byte short") << QStringList{"--short-reply", "5"} << kDownloadSumMismatch << true;
     }
 
     void boardFaults()

@@ -117,23 +117,23 @@ private slots:
         QTest::addColumn<QByteArray>("logged");
 
         const QString send = "CommSendData(23063, 116, 66, 1)";
-        QTest::newRow("success") << QByteArray(kDescriptor) << 0 << 0 << false << 0
+        QTest::newRow("success") << QByteArray(kDescriptor) << 0 << 0 << false << kBurnSucceeded
                                  << QStringList{kOpen, kConnect, kLargest, kOrder, send, kReceive, kDisconnect, kClose}
                                  << 0 << QByteArray("update succeeded after");
-        QTest::newRow("other port passed on") << QByteArray("P (/dev/parvel/board0 : 7)") << 0 << 0 << false << 0
+        QTest::newRow("other port passed on") << QByteArray("P (/dev/parvel/board0 : 7)") << 0 << 0 << false << kBurnSucceeded
                                               << QStringList{"CommOpen(/dev/parvel/board0, 7, *handle=0, 0, 26214)",
                                                              kConnect, kLargest, kOrder, send, kReceive, kDisconnect,
                                                              kClose}
                                               << 0 << QByteArray("update succeeded after");
-        QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << 1 << QStringList{} << 0 << QByteArray("cannot be read");
-        QTest::newRow("unparseable descriptor") << QByteArray("VELVANE SIM-1") << 0 << 0 << false << 1
+        QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << kBurnFailed << QStringList{} << 0 << QByteArray("cannot be read");
+        QTest::newRow("unparseable descriptor") << QByteArray("VELVANE SIM-1") << 0 << 0 << false << kBurnFailed
                                                 << QStringList{} << 0 << QByteArray("cannot be read");
-        QTest::newRow("overlong path") << QByteArray("P (/" + QByteArray(300, 'p') + " : 0)") << 0 << 0 << false << 1
+        QTest::newRow("overlong path") << QByteArray("P (/" + QByteArray(300, 'p') + " : 0)") << 0 << 0 << false << kBurnFailed
                                        << QStringList{} << 0 << QByteArray("cannot be read");
-        QTest::newRow("open fails") << QByteArray(kDescriptor) << 2 << 0 << false << 1 << QStringList{kOpen} << 0 << QByteArray("CommOpen(/dev/parvel/board0, port 0) failed with result 2");
-        QTest::newRow("connect fails") << QByteArray(kDescriptor) << 0 << 2 << false << 1
+        QTest::newRow("open fails") << QByteArray(kDescriptor) << 2 << 0 << false << kBurnFailed << QStringList{kOpen} << 0 << QByteArray("CommOpen(/dev/parvel/board0, port 0) failed with result 2");
+        QTest::newRow("connect fails") << QByteArray(kDescriptor) << 0 << 2 << false << kBurnFailed
                                        << QStringList{kOpen, kConnect, kClose} << 0 << QByteArray("CommConnect failed with result 2");
-        QTest::newRow("image missing") << QByteArray(kDescriptor) << 0 << 0 << true << 1
+        QTest::newRow("image missing") << QByteArray(kDescriptor) << 0 << 0 << true << kBurnFailed
                                        << QStringList{kOpen, kConnect, kDisconnect, kClose} << 1 << QByteArray("BINFILE 104 not found");
     }
 
@@ -200,7 +200,7 @@ private slots:
         const bool little = order != 0;
         const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize));
         CMemoryFirmwareImage image(bytes);
-        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), 0);
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, {}}), kDownloadOk);
 
         const std::vector<std::vector<uint8_t>> sent = transport.sentPackets();
         QCOMPARE(int(sent.size()), lengths.size());
@@ -229,35 +229,35 @@ private slots:
         QTest::addColumn<int>("receives");
         QTest::addColumn<QByteArray>("logged");
 
-        QTest::newRow("all accepted") << QByteArray() << 100 << 0 << 3 << 3 << QByteArray("confirmed 100 bytes in 3 packets");
-        QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << 4 << 1 << 1 << QByteArray("refused packet 1 of 3 with status 1");
-        QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << 4 << 3 << 3 << QByteArray("refused packet 3 of 3 with status 1");
-        QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
-        QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
-        QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << 0 << 3 << 3 << QByteArray("big-endian");
-        QTest::newRow("big-endian board, sum in the other order") << QByteArray("order=0 otherOrder") << 100 << 5
+        QTest::newRow("all accepted") << QByteArray() << 100 << kDownloadOk << 3 << 3 << QByteArray("confirmed 100 bytes in 3 packets");
+        QTest::newRow("first packet refused") << QByteArray("refuse=1") << 100 << kDownloadRefused << 1 << 1 << QByteArray("refused packet 1 of 3 with status 1");
+        QTest::newRow("last packet refused") << QByteArray("refuse=3") << 100 << kDownloadRefused << 3 << 3 << QByteArray("refused packet 3 of 3 with status 1");
+        QTest::newRow("sum off by one") << QByteArray("sumError=1") << 100 << kDownloadSumMismatch << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("right sum in the other order") << QByteArray("otherOrder") << 100 << kDownloadSumMismatch << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("big-endian board, right sum") << QByteArray("order=0") << 100 << kDownloadOk << 3 << 3 << QByteArray("big-endian");
+        QTest::newRow("big-endian board, sum in the other order") << QByteArray("order=0 otherOrder") << 100 << kDownloadSumMismatch
                                                                   << 3 << 3 << QByteArray("reports the sum");
         // A failed send leaves the board nothing to answer: the receive
         // finds no reply, whatever the calls return.
-        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << 4 << 1 << 1 << QByteArray("no reply to packet 1 of 3 arrived");
-        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << 4 << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
-        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << 4 << 1 << 1 << QByteArray("CommReceiveData gave 3");
-        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << 4 << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
+        QTest::newRow("send fails") << QByteArray("failSend=1") << 100 << kDownloadRefused << 1 << 1 << QByteArray("no reply to packet 1 of 3 arrived");
+        QTest::newRow("send fails later") << QByteArray("failSend=2") << 100 << kDownloadRefused << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
+        QTest::newRow("receive fails") << QByteArray("failReceive=1") << 100 << kDownloadRefused << 1 << 1 << QByteArray("CommReceiveData gave 3");
+        QTest::newRow("receive of the last reply fails") << QByteArray("failReceive=3") << 100 << kDownloadRefused << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
         // A library that says all went well is not believed over the area.
-        QTest::newRow("receive succeeds without a reply") << QByteArray("failReceive=2 lineFailure=0") << 100 << 4 << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
-        QTest::newRow("last receive succeeds without a reply") << QByteArray("failReceive=3 lineFailure=0") << 100 << 4 << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
+        QTest::newRow("receive succeeds without a reply") << QByteArray("failReceive=2 lineFailure=0") << 100 << kDownloadRefused << 2 << 2 << QByteArray("no reply to packet 2 of 3 arrived");
+        QTest::newRow("last receive succeeds without a reply") << QByteArray("failReceive=3 lineFailure=0") << 100 << kDownloadRefused << 3 << 3 << QByteArray("no reply to packet 3 of 3 arrived");
         // The library's conventions for its results are its own: they are
         // logged, and the replies decide.
-        QTest::newRow("receive gives 16 and sets both values") << QByteArray("receiveSuccess=16 flags=1") << 100 << 0 << 3 << 3 << QByteArray("CommReceiveData gave 16 with the reply length 16 and the values 1 and 1");
-        QTest::newRow("send gives a byte count") << QByteArray("sendSuccess=56") << 100 << 0 << 3 << 3 << QByteArray("CommSendData gave 56");
-        QTest::newRow("another reply length stated") << QByteArray("statedLength=24") << 100 << 0 << 3 << 3 << QByteArray("reply length 24");
-        QTest::newRow("such a library still meets a refusal") << QByteArray("receiveSuccess=16 flags=1 refuse=2") << 100 << 4 << 2 << 2 << QByteArray("refused packet 2 of 3 with status 1");
-        QTest::newRow("such a library still meets a wrong sum") << QByteArray("receiveSuccess=16 flags=1 sumError=1") << 100 << 5 << 3 << 3 << QByteArray("reports the sum");
-        QTest::newRow("largest packet with a result code") << QByteArray("largestResult=5") << 100 << 0 << 3 << 3 << QByteArray("CommGetOption(largest packet) gave result 5 and the value 56");
-        QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << 4 << 0 << 0 << QByteArray("largest packet of 16 bytes");
-        QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << 4 << 0 << 0 << QByteArray("largest packet of -1 bytes");
-        QTest::newRow("empty image") << QByteArray() << 0 << 4 << 0 << 0 << QByteArray("image is empty");
-        QTest::newRow("stop asked for during packet 2") << QByteArray("stopAfter=2") << 100 << 4 << 2 << 2 << QByteArray("stopped after packet 2 of 3");
+        QTest::newRow("receive gives 16 and sets both values") << QByteArray("receiveSuccess=16 flags=1") << 100 << kDownloadOk << 3 << 3 << QByteArray("CommReceiveData gave 16 with the reply length 16 and the values 1 and 1");
+        QTest::newRow("send gives a byte count") << QByteArray("sendSuccess=56") << 100 << kDownloadOk << 3 << 3 << QByteArray("CommSendData gave 56");
+        QTest::newRow("another reply length stated") << QByteArray("statedLength=24") << 100 << kDownloadOk << 3 << 3 << QByteArray("reply length 24");
+        QTest::newRow("such a library still meets a refusal") << QByteArray("receiveSuccess=16 flags=1 refuse=2") << 100 << kDownloadRefused << 2 << 2 << QByteArray("refused packet 2 of 3 with status 1");
+        QTest::newRow("such a library still meets a wrong sum") << QByteArray("receiveSuccess=16 flags=1 sumError=1") << 100 << kDownloadSumMismatch << 3 << 3 << QByteArray("reports the sum");
+        QTest::newRow("largest packet with a result code") << QByteArray("largestResult=5") << 100 << kDownloadOk << 3 << 3 << QByteArray("CommGetOption(largest packet) gave result 5 and the value 56");
+        QTest::newRow("no room for data") << QByteArray("largest=16") << 100 << kDownloadRefused << 0 << 0 << QByteArray("largest packet of 16 bytes");
+        QTest::newRow("negative largest packet") << QByteArray("largest=-1") << 100 << kDownloadRefused << 0 << 0 << QByteArray("largest packet of -1 bytes");
+        QTest::newRow("empty image") << QByteArray() << 0 << kDownloadRefused << 0 << 0 << QByteArray("image is empty");
+        QTest::newRow("stop asked for during packet 2") << QByteArray("stopAfter=2") << 100 << kDownloadRefused << 2 << 2 << QByteArray("stopped after packet 2 of 3");
     }
 
     void verdicts()
@@ -315,7 +315,7 @@ private slots:
             const DownloadContext context{transport, image, {}, stopRequested};
 
             if (whole) {
-                QCOMPARE(burnFirmware(kDescriptor, context), result == 0 ? 0 : 1);
+                QCOMPARE(burnFirmware(kDescriptor, context), result == kDownloadOk ? kBurnSucceeded : kBurnFailed);
                 const QStringList calls = texts(transport.callTexts());
                 QCOMPARE(calls.mid(calls.size() - 2), (QStringList{kDisconnect, kClose}));
             } else {
@@ -333,7 +333,7 @@ private slots:
         CMemoryFirmwareImage image;
         image.missing = true;
         int reports = 0;
-        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, [&reports] { ++reports; }}), -1);
+        QCOMPARE(downloadImage(transport.handle, DownloadContext{transport, image, [&reports] { ++reports; }}), kDownloadNoImage);
         QCOMPARE(reports, 1);
         QVERIFY(transport.calls.empty());
         QCOMPARE(texts(image.lookups), QStringList{"BINFILE 104"});
@@ -349,8 +349,8 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("sends");
 
-        QTest::newRow("buffer cannot be had") << true << 4 << 0;
-        QTest::newRow("small image, small buffer") << false << 0 << 1;
+        QTest::newRow("buffer cannot be had") << true << kDownloadRefused << 0;
+        QTest::newRow("small image, small buffer") << false << kDownloadOk << 1;
     }
 
     void packetBuffer()

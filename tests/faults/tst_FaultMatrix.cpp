@@ -8,6 +8,7 @@
 #include "CShortTimeoutTransport.h"
 #include "SpawnedProcess.h"
 #include "WizardControls.h"
+#include "WizardStatus.h"
 #include "WizardTexts.h"
 
 #include <QTest>
@@ -93,6 +94,177 @@ bool holdNode(const std::string &path, SpawnedProcess *holder)
     return false;
 }
 
+// One row's update through the real wizard to the simulated board, in the
+// steps the row takes. A step does nothing once a check has failed, so the
+// row ends at its first failure.
+struct CFaultRig
+{
+    ~CFaultRig()
+    {
+        if (freezer.joinable())
+            thaw();
+    }
+
+    // Welcome, instructions, then detection: one board, asked for its name, "Yes".
+    void walkToDetection(const QStringList &options, int imageSize)
+    {
+        QVERIFY(boards.isValid());
+        QVERIFY(board->start(dir, kPacketOptions + QStringList{"--save", saved} + options));
+        boardPid = board->processId();
+        link = board->linkPath().toStdString();
+        image.bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 7);
+        digest = firmwareSha256(image.bytes.data(), image.bytes.size());
+        wizard = std::make_unique<CTiskarUpdater>(DeviceServices{&targets, &transport, &image, digest.c_str()});
+        wizard->show();
+        pressWizardButton(*wizard, "nextButton"); // instructions
+        pressWizardButton(*wizard, "nextButton"); // detection
+        QCOMPARE(wizard->getCurrentIndex(), 2);
+        QCOMPARE(wizard->getStatus(), WizardStatus::kSuccess);
+        QVERIFY(QString::fromStdString(wizard->getDevice()).startsWith("VELVANE SIM-1 ("));
+    }
+
+    // What happens to the board's link after detection, and whether the
+    // board stops in mid-transfer.
+    void setUpFault(Swap fault, bool freeze)
+    {
+        swap = fault;
+        if (QTest::currentTestFailed())
+            return;
+        switch (swap) {
+        case Swap::None:
+            break;
+        case Swap::Removed:
+            QVERIFY(::unlink(link.c_str()) == 0);
+            break;
+        case Swap::RegularFile: {
+            QVERIFY(::unlink(link.c_str()) == 0);
+            QFile file(board->linkPath());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(notABoard) == notABoard.size());
+            break;
+        }
+        case Swap::Fifo:
+            QVERIFY(::unlink(link.c_str()) == 0 && ::mkfifo(link.c_str(), 0600) == 0);
+            break;
+        case Swap::EndlessNode:
+            QVERIFY(::unlink(link.c_str()) == 0 && ::symlink("/dev/zero", link.c_str()) == 0);
+            break;
+        case Swap::OtherBoard:
+            QVERIFY(other->start(boards.path() + "/elsewhere", kPacketOptions + QStringList{"--save", otherSaved}));
+            otherPid = other->processId();
+            QVERIFY(::unlink(link.c_str()) == 0);
+            QVERIFY(::symlink(QFileInfo(other->linkPath()).symLinkTarget().toLocal8Bit().constData(),
+                              link.c_str()) == 0);
+            break;
+        case Swap::Held:
+            // Another program holds the node, as a second updater would.
+            QVERIFY(holdNode(link, &holder));
+            holderPid = holder.pid;
+            break;
+        }
+        if (freeze) {
+            freezer = std::thread([pid = boardPid] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                ::kill(pid_t(pid), SIGSTOP);
+            });
+        }
+    }
+
+    // The transfer starts on the update page, and it is over for the user
+    // when the page says how it ended; then on through Finish, and a
+    // success means the board at the link holds the whole image.
+    void walkToOutcome(int status)
+    {
+        if (QTest::currentTestFailed())
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        pressWizardButton(*wizard, "nextButton");
+        QCOMPARE(wizard->getCurrentIndex(), 3);
+        CUpdatePage *page = wizard->getUpdatePage();
+        const bool ended = QTest::qWaitFor(
+            [page] { return namedChild<QLabel>(*page, "continueLabel")->isVisible(); }, int(hangBoundMs()));
+        const qint64 elapsedMs = clock.elapsed();
+        if (freezer.joinable())
+            thaw();
+        if (holder.pid > 0) {
+            QCOMPARE(endProcess(holder.pid, SIGTERM, 5000), -1);
+            ::close(holder.output);
+        }
+        qInfo("%s: status %d after %lld ms (timeout %d ms)", QTest::currentDataTag(), wizard->getStatus(),
+              static_cast<long long>(elapsedMs), transportTimeoutMs());
+
+        QVERIFY2(ended, qPrintable(QString("no outcome after %1 ms").arg(elapsedMs)));
+        QCOMPARE(wizard->getStatus(), status);
+        const bool success = status == WizardStatus::kSuccess;
+        QCOMPARE(outcomeLine(*page, success), success ? kUpdateComplete : kUpdateFailed);
+        pressWizardButton(*wizard, "nextButton");
+        QCOMPARE(wizard->getCurrentIndex(), 4);
+        QCOMPARE(finishMessage(*wizard), kFinishMessages[status]);
+        pressWizardButton(*wizard, "nextButton"); // Finish
+        QVERIFY(!wizard->isVisible());
+        wizard.reset();
+
+        const QByteArray sent(reinterpret_cast<const char *>(image.bytes.data()), qsizetype(image.bytes.size()));
+        if (success)
+            QCOMPARE(fileContents(swap == Swap::OtherBoard ? otherSaved : saved), sent);
+        if (swap == Swap::OtherBoard)
+            QVERIFY(board->reports().filter("DOWNLOAD").isEmpty());
+        if (swap == Swap::RegularFile)
+            QCOMPARE(fileContents(board->linkPath()), notABoard);
+    }
+
+    // Every process ended, the link directory empty, and the threads and
+    // descriptors as before the row.
+    void verifyNothingLeft()
+    {
+        if (QTest::currentTestFailed())
+            return;
+        // What the test itself put at the link is its own to remove.
+        if (swap != Swap::None && swap != Swap::Held && swap != Swap::Removed)
+            QVERIFY(::unlink(link.c_str()) == 0);
+        if (swap == Swap::OtherBoard)
+            QCOMPARE(other->stop().code, 0);
+        QCOMPARE(board->stop().code, 0);
+        other.reset();
+        board.reset();
+        QVERIFY(processGone(boardPid));
+        QVERIFY(processGone(otherPid));
+        QVERIFY(processGone(holderPid));
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
+        // The burn thread has ended its work, but it may take a moment to be gone.
+        QTRY_COMPARE(threadNames(), threadsBefore);
+        QCOMPARE(openDescriptors(), descriptorsBefore);
+    }
+
+    void thaw()
+    {
+        freezer.join();
+        ::kill(pid_t(boardPid), SIGCONT);
+    }
+
+    // Taken before anything of the row starts.
+    const QStringList threadsBefore = threadNames();
+    const QStringList descriptorsBefore = openDescriptors();
+    QTemporaryDir boards;
+    const QString dir = boards.path() + "/parvel";
+    const QString saved = boards.path() + "/received.bin";
+    const QString otherSaved = boards.path() + "/other.bin";
+    const QByteArray notABoard{"not a board"};
+    std::unique_ptr<CBoardSimProcess> board = std::make_unique<CBoardSimProcess>();
+    std::unique_ptr<CBoardSimProcess> other = std::make_unique<CBoardSimProcess>();
+    qint64 boardPid = -1, otherPid = -1, holderPid = -1;
+    std::string link;
+    Swap swap = Swap::None;
+    SpawnedProcess holder;
+    std::thread freezer;
+    CMemoryFirmwareImage image;
+    std::string digest; // recorded for the image as it was made
+    CShortTimeoutTransport transport{transportTimeoutMs()};
+    CLinuxTargetAccess targets{{dir.toStdString()}};
+    // Goes first, before the boards and the transport it talks to.
+    std::unique_ptr<CTiskarUpdater> wizard;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Swap)
@@ -124,28 +296,29 @@ private slots:
         QTest::addColumn<bool>("freeze");
         QTest::addColumn<int>("status");
 
+        using namespace WizardStatus;
         const int n = int(kImageSize);
-        QTest::newRow("vanishes at the first packet") << QStringList{"--vanish-at-packet", "1"} << n << Swap::None << false << 1;
-        QTest::newRow("vanishes at a middle packet") << QStringList{"--vanish-at-packet", "3"} << n << Swap::None << false << 1;
-        QTest::newRow("vanishes at the last packet") << QStringList{"--vanish-at-packet", "5"} << n << Swap::None << false << 1;
-        QTest::newRow("silent from the first packet") << QStringList{"--stop-at-packet", "1"} << n << Swap::None << false << 1;
-        QTest::newRow("silent from a middle packet") << QStringList{"--stop-at-packet", "3"} << n << Swap::None << false << 1;
-        QTest::newRow("silent at the last packet") << QStringList{"--stop-at-packet", "5"} << n << Swap::None << false << 1;
-        QTest::newRow("frozen mid-transfer") << QStringList{"--rate", "20000"} << n << Swap::None << true << 1;
-        QTest::newRow("refuses a packet") << QStringList{"--refuse-packet", "2"} << n << Swap::None << false << 1;
-        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << n << Swap::None << false << 1;
-        QTest::newRow("largest packet 16") << QStringList{"--max-packet", "16"} << n << Swap::None << false << 1;
+        QTest::newRow("vanishes at the first packet") << QStringList{"--vanish-at-packet", "1"} << n << Swap::None << false << kFailed;
+        QTest::newRow("vanishes at a middle packet") << QStringList{"--vanish-at-packet", "3"} << n << Swap::None << false << kFailed;
+        QTest::newRow("vanishes at the last packet") << QStringList{"--vanish-at-packet", "5"} << n << Swap::None << false << kFailed;
+        QTest::newRow("silent from the first packet") << QStringList{"--stop-at-packet", "1"} << n << Swap::None << false << kFailed;
+        QTest::newRow("silent from a middle packet") << QStringList{"--stop-at-packet", "3"} << n << Swap::None << false << kFailed;
+        QTest::newRow("silent at the last packet") << QStringList{"--stop-at-packet", "5"} << n << Swap::None << false << kFailed;
+        QTest::newRow("frozen mid-transfer") << QStringList{"--rate", "20000"} << n << Swap::None << true << kFailed;
+        QTest::newRow("refuses a packet") << QStringList{"--refuse-packet", "2"} << n << Swap::None << false << kFailed;
+        QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << n << Swap::None << false << kFailed;
+        QTest::newRow("largest packet 16") << QStringList{"--max-packet", "16"} << n << Swap::None << false << kFailed;
         // One byte per packet: a short image keeps the row quick.
-        QTest::newRow("largest packet 17") << QStringList{"--max-packet", "17"} << 300 << Swap::None << false << 0;
-        QTest::newRow("largest packet 16 MiB") << QStringList{"--max-packet", "16777216"} << n << Swap::None << false << 0;
-        QTest::newRow("held by another") << QStringList{} << n << Swap::Held << false << 1;
-        QTest::newRow("link removed") << QStringList{} << n << Swap::Removed << false << 1;
-        QTest::newRow("link now a regular file") << QStringList{} << n << Swap::RegularFile << false << 1;
-        QTest::newRow("link now a FIFO") << QStringList{} << n << Swap::Fifo << false << 1;
-        QTest::newRow("link now an endless node") << QStringList{} << n << Swap::EndlessNode << false << 1;
+        QTest::newRow("largest packet 17") << QStringList{"--max-packet", "17"} << 300 << Swap::None << false << kSuccess;
+        QTest::newRow("largest packet 16 MiB") << QStringList{"--max-packet", "16777216"} << n << Swap::None << false << kSuccess;
+        QTest::newRow("held by another") << QStringList{} << n << Swap::Held << false << kFailed;
+        QTest::newRow("link removed") << QStringList{} << n << Swap::Removed << false << kFailed;
+        QTest::newRow("link now a regular file") << QStringList{} << n << Swap::RegularFile << false << kFailed;
+        QTest::newRow("link now a FIFO") << QStringList{} << n << Swap::Fifo << false << kFailed;
+        QTest::newRow("link now an endless node") << QStringList{} << n << Swap::EndlessNode << false << kFailed;
         // The update goes to the board now at the link, and only a board that
         // took the whole image makes it a success.
-        QTest::newRow("link now another board") << QStringList{} << n << Swap::OtherBoard << false << 0;
+        QTest::newRow("link now another board") << QStringList{} << n << Swap::OtherBoard << false << kSuccess;
     }
 
     void update()
@@ -156,130 +329,11 @@ private slots:
         QFETCH(bool, freeze);
         QFETCH(int, status);
 
-        const QStringList threadsBefore = threadNames();
-        const QStringList descriptorsBefore = openDescriptors();
-        QTemporaryDir boards;
-        QVERIFY(boards.isValid());
-        const QString dir = boards.path() + "/parvel";
-        qint64 boardPid = -1, otherPid = -1, holderPid = -1;
-        {
-            CBoardSimProcess board;
-            const QString saved = boards.path() + "/received.bin";
-            QVERIFY(board.start(dir, kPacketOptions + QStringList{"--save", saved} + options));
-            boardPid = board.processId();
-            const std::string link = board.linkPath().toStdString();
-            const std::vector<uint8_t> bytes = CMemoryFirmwareImage::patternBytes(std::size_t(imageSize), 7);
-            CMemoryFirmwareImage image(bytes);
-            const std::string digest = firmwareSha256(bytes.data(), bytes.size());
-            CShortTimeoutTransport transport(transportTimeoutMs());
-            CLinuxTargetAccess targets({dir.toStdString()});
-            auto wizard = std::make_unique<CTiskarUpdater>(
-                DeviceServices{&targets, &transport, &image, digest.c_str()});
-            wizard->show();
-            pressWizardButton(*wizard, "nextButton"); // instructions
-            pressWizardButton(*wizard, "nextButton"); // detection: one board, asked for its name, "Yes"
-            QCOMPARE(wizard->getCurrentIndex(), 2);
-            QCOMPARE(wizard->getStatus(), 0);
-            QVERIFY(QString::fromStdString(wizard->getDevice()).startsWith("VELVANE SIM-1 ("));
-
-            CBoardSimProcess other;
-            const QString otherSaved = boards.path() + "/other.bin";
-            SpawnedProcess holder;
-            const QByteArray notABoard("not a board");
-            switch (swap) {
-            case Swap::None:
-                break;
-            case Swap::Removed:
-                QVERIFY(::unlink(link.c_str()) == 0);
-                break;
-            case Swap::RegularFile: {
-                QVERIFY(::unlink(link.c_str()) == 0);
-                QFile file(board.linkPath());
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(notABoard) == notABoard.size());
-                break;
-            }
-            case Swap::Fifo:
-                QVERIFY(::unlink(link.c_str()) == 0 && ::mkfifo(link.c_str(), 0600) == 0);
-                break;
-            case Swap::EndlessNode:
-                QVERIFY(::unlink(link.c_str()) == 0 && ::symlink("/dev/zero", link.c_str()) == 0);
-                break;
-            case Swap::OtherBoard:
-                QVERIFY(other.start(boards.path() + "/elsewhere", kPacketOptions + QStringList{"--save", otherSaved}));
-                otherPid = other.processId();
-                QVERIFY(::unlink(link.c_str()) == 0);
-                QVERIFY(::symlink(QFileInfo(other.linkPath()).symLinkTarget().toLocal8Bit().constData(),
-                                  link.c_str()) == 0);
-                break;
-            case Swap::Held:
-                // Another program holds the node, as a second updater would.
-                QVERIFY(holdNode(link, &holder));
-                holderPid = holder.pid;
-                break;
-            }
-
-            std::thread freezer;
-            if (freeze) {
-                freezer = std::thread([boardPid] {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                    ::kill(pid_t(boardPid), SIGSTOP);
-                });
-            }
-            // The transfer starts on the update page, and it is over for the
-            // user when the page says how it ended.
-            QElapsedTimer clock;
-            clock.start();
-            pressWizardButton(*wizard, "nextButton");
-            QCOMPARE(wizard->getCurrentIndex(), 3);
-            CUpdatePage *page = wizard->getUpdatePage();
-            const bool ended = QTest::qWaitFor(
-                [page] { return namedChild<QLabel>(*page, "continueLabel")->isVisible(); }, int(hangBoundMs()));
-            const qint64 elapsedMs = clock.elapsed();
-            if (freezer.joinable()) {
-                freezer.join();
-                ::kill(pid_t(boardPid), SIGCONT);
-            }
-            if (holder.pid > 0) {
-                QCOMPARE(endProcess(holder.pid, SIGTERM, 5000), -1);
-                ::close(holder.output);
-            }
-            qInfo("%s: status %d after %lld ms (timeout %d ms)", QTest::currentDataTag(), wizard->getStatus(),
-                  static_cast<long long>(elapsedMs), transportTimeoutMs());
-
-            QVERIFY2(ended, qPrintable(QString("no outcome after %1 ms").arg(elapsedMs)));
-            QCOMPARE(wizard->getStatus(), status);
-            QCOMPARE(outcomeLine(*page, status == 0), status == 0 ? kUpdateComplete : kUpdateFailed);
-            pressWizardButton(*wizard, "nextButton");
-            QCOMPARE(wizard->getCurrentIndex(), 4);
-            QCOMPARE(finishMessage(*wizard), kFinishMessages[status]);
-            pressWizardButton(*wizard, "nextButton"); // Finish
-            QVERIFY(!wizard->isVisible());
-            wizard.reset();
-
-            const QByteArray sent(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
-            // A success means the board at the link holds the whole image.
-            const QString receiver = swap == Swap::OtherBoard ? otherSaved : saved;
-            if (status == 0)
-                QCOMPARE(fileContents(receiver), sent);
-            if (swap == Swap::OtherBoard)
-                QVERIFY(board.reports().filter("DOWNLOAD").isEmpty());
-            if (swap == Swap::RegularFile)
-                QCOMPARE(fileContents(board.linkPath()), notABoard);
-
-            // What the test itself put at the link is its own to remove.
-            if (swap != Swap::None && swap != Swap::Held && swap != Swap::Removed)
-                QVERIFY(::unlink(link.c_str()) == 0);
-            if (swap == Swap::OtherBoard)
-                QCOMPARE(other.stop().code, 0);
-            QCOMPARE(board.stop().code, 0);
-        }
-        QVERIFY(processGone(boardPid));
-        QVERIFY(processGone(otherPid));
-        QVERIFY(processGone(holderPid));
-        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
-        // The burn thread has ended its work, but it may take a moment to be gone.
-        QTRY_COMPARE(threadNames(), threadsBefore);
-        QCOMPARE(openDescriptors(), descriptorsBefore);
+        CFaultRig rig;
+        rig.walkToDetection(options, imageSize);
+        rig.setUpFault(swap, freeze);
+        rig.walkToOutcome(status);
+        rig.verifyNothingLeft();
     }
 };
 
