@@ -117,7 +117,7 @@ void CBurnFirmwareThread::showMissingImage()
 int CBurnFirmwareThread::burnFirmware(std::string descriptor)
 {
     return withContext([&](const DownloadContext &context) { return ::burnFirmware(descriptor, context); },
-                       WizardStatus::kFailed);
+                       kBurnFailed);
 }
 
 int CBurnFirmwareThread::downloadImage(uint32_t handle)

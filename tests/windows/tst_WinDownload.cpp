@@ -55,14 +55,14 @@ void downloads()
     CMemoryFirmwareImage image(CMemoryFirmwareImage::patternBytes(10000));
     const char *board = "PJ-9 (\\\\?\\test-board : 0)";
     const Row rows[] = {
-        {"the whole image, little-endian", board, 1, 4096, 0, 0, 0, 3, 1, 1},
-        {"the whole image, big-endian", board, 0, 4096, 0, 0, 0, 3, 1, 1},
-        {"one packet when it all fits", board, 1, 20000, 0, 0, 0, 1, 1, 1},
-        {"a refused first packet stops the download", board, 1, 4096, 1, 0, 1, 1, 1, 1},
-        {"a wrong sum is a failure", board, 1, 4096, 0, 1, 1, 3, 1, 1},
-        {"an unknown board is not opened", "PJ-9 (\\\\?\\no-board : 0)", 1, 4096, 0, 0, 1, 0, 0, 0},
-        {"a port other than 0 reaches the library unchanged", "PJ-9 (\\\\?\\test-board : 3)", 1, 4096, 0, 0, 1, 0,
-         0, 0},
+        {"the whole image, little-endian", board, 1, 4096, 0, 0, kBurnSucceeded, 3, 1, 1},
+        {"the whole image, big-endian", board, 0, 4096, 0, 0, kBurnSucceeded, 3, 1, 1},
+        {"one packet when it all fits", board, 1, 20000, 0, 0, kBurnSucceeded, 1, 1, 1},
+        {"a refused first packet stops the download", board, 1, 4096, 1, 0, kBurnFailed, 1, 1, 1},
+        {"a wrong sum is a failure", board, 1, 4096, 0, 1, kBurnFailed, 3, 1, 1},
+        {"an unknown board is not opened", "PJ-9 (\\\\?\\no-board : 0)", 1, 4096, 0, 0, kBurnFailed, 0, 0, 0},
+        {"a port other than 0 reaches the library unchanged", "PJ-9 (\\\\?\\test-board : 3)", 1, 4096, 0, 0,
+         kBurnFailed, 0, 0, 0},
     };
     for (const Row &row : rows) {
         std::printf("  row: %s\n", row.what);

@@ -71,7 +71,7 @@ void intactImage()
     FirmwareBytes bytes;
     WIN_CHECK(embeddedFirmwareImage().locate(kFirmwareType, kFirmwareId, bytes));
     const Received seen = update();
-    WIN_CHECK_EQ(seen.result, 0);
+    WIN_CHECK_EQ(seen.result, kBurnSucceeded);
     WIN_CHECK_EQ(seen.missingReports, 0);
     const std::size_t room = kLargestPacket - 16;
     WIN_CHECK_EQ(seen.packets, uint32_t((bytes.size + room - 1) / room));
@@ -82,7 +82,7 @@ void intactImage()
 void damagedImage()
 {
     const Received seen = update();
-    WIN_CHECK_EQ(seen.result, 1);
+    WIN_CHECK_EQ(seen.result, kBurnFailed);
     WIN_CHECK_EQ(seen.missingReports, 1);
     WIN_CHECK_EQ(seen.packets, 0u);
     WIN_CHECK_EQ(seen.disconnects, 1);
