@@ -9,6 +9,12 @@
 #                        the same, and Wine places its windows itself: with
 #                        no window manager on the display, Wine would
 #                        otherwise wait a second for one whenever a window hides
+#   pass / fail TEXT     a check's verdict, a line each; failures counts FAILs
+#   log_lines            the program's log in $log, without time stamps and
+#                        Windows line ends
+#   find_window TITLE PID
+#                        sets window to the window titled TITLE once it
+#                        appears; fails if PID ends or 30 s pass first
 #   start_display        starts Xvfb on a free display and exports DISPLAY;
 #                        stop_display ends it (callers trap it on EXIT)
 
@@ -41,6 +47,24 @@ prepare_prefix() {
     # Programs read the scale when they start; none of the old one may linger.
     wineserver -k 2>/dev/null || true
     wineserver -w
+}
+
+failures=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+log_lines() { tr -d '\r' <"$log" | sed 's/^[0-9:.]* //'; }
+
+find_window() {
+    window=
+    local _
+    for _ in $(seq 600); do
+        window=$(xdotool search --name "^$1\$" 2>/dev/null | head -1) || true
+        [ -n "$window" ] && return 0
+        kill -0 "$2" 2>/dev/null || return 1
+        sleep 0.05
+    done
+    return 1
 }
 
 xvfb_pid=
