@@ -9,6 +9,10 @@
 #include <QLocale>
 #include <QTranslator>
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include "CWholePixelTextStyle.h"
+#endif
+
 namespace {
 
 // The compiled catalogues are embedded as :/i18n/tiskarupd_<locale>.qm.
@@ -25,6 +29,17 @@ void prepareDisplayScaling()
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 #endif
+}
+
+void prepareWindowLook()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 5's texts lose their first column at 125 % and 150 % otherwise; the
+    // platform's own style does all else.
+    QApplication::setStyle(new CWholePixelTextStyle);
+#endif
+    // The window has a fixed size; its texts need the font it was laid out for.
+    QApplication::setFont(compactDialogFont(QApplication::font()));
 }
 
 void prepareApplication()
@@ -44,8 +59,7 @@ void prepareApplication()
     else
         delete translator;
 
-    // The window has a fixed size; its texts need the font it was laid out for.
-    QApplication::setFont(compactDialogFont(QApplication::font()));
+    prepareWindowLook();
     // What the platform matched for it: a face of another line height cuts
     // the pages' texts off.
     const QFontInfo chosen(QApplication::font());

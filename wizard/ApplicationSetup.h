@@ -6,9 +6,14 @@
 // texts grow. The scale is taken as the display gives it, not rounded.
 void prepareDisplayScaling();
 
+// How the window is drawn, once the QApplication exists and before any widget:
+// the font the fixed window is laid out for, and with Qt 5 the platform's
+// style with its texts on whole device pixels (CWholePixelTextStyle).
+void prepareWindowLook();
+
 // What every program showing the wizard does once its QApplication exists and
 // before the wizard is built: the version, the record of the run in Qt's
 // logging, the translation for the user's
-// locale (the pages translate their texts when they are built) and the font
-// the fixed window is laid out for.
+// locale (the pages translate their texts when they are built) and the
+// window's look (prepareWindowLook).
 void prepareApplication();

@@ -3,12 +3,12 @@
 #include "CCheckedFirmwareImage.h"
 #include "CMemoryFirmwareImage.h"
 #include "QtCompat.h"
-#include "PageWidgets.h"
 #include "CRecordingTransport.h"
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -26,6 +26,12 @@
 namespace {
 
 constexpr std::size_t kImageSize = 2000;
+// On the window's light background, a column with a pixel darker than the
+// first holds a stroke of a letter; one with none darker than the second is
+// blank. Between them lie the edges of strokes, which smoothing draws a
+// little lighter or darker from one place to another.
+constexpr int kStrokeGray = 96;
+constexpr int kBlankGray = 200;
 
 QByteArray describe(const QWidget *widget)
 {
@@ -43,6 +49,27 @@ QSize neededSize(const QLabel *label)
     if (label->wordWrap())
         return QSize(0, label->heightForWidth(label->width()));
     return label->sizeHint();
+}
+
+// The darkest grey in a column of device pixels.
+int darkestInColumn(const QImage &image, int x)
+{
+    int darkest = 255;
+    for (int y = 0; y < image.height(); ++y)
+        darkest = qMin(darkest, qGray(image.pixel(x, y)));
+    return darkest;
+}
+
+// The columns of device pixels in which a text drawn alone has a stroke and
+// the same text drawn in the window is blank.
+QByteArray missingColumns(const QImage &inPlace, const QImage &alone)
+{
+    QByteArray missing;
+    for (int x = 0; x < alone.width() && x < inPlace.width(); ++x) {
+        if (darkestInColumn(alone, x) < kStrokeGray && darkestInColumn(inPlace, x) >= kBlankGray)
+            missing += ' ' + QByteArray::number(x);
+    }
+    return missing;
 }
 
 // The boards, transport and image behind the wizard, and the wizard itself,
@@ -127,10 +154,10 @@ private:
     void verifyPageStateFits(CutOffLabels &cutOff);
 };
 
-// The font the program starts with.
+// The font and style the program starts with.
 void TestPageLayout::initTestCase()
 {
-    QApplication::setFont(compactDialogFont(QApplication::font()));
+    prepareWindowLook();
 }
 
 void TestPageLayout::everyTextFitsTheWindow_data()
@@ -239,6 +266,9 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
     QVERIFY2(!sideImage->geometry().intersects(pageArea),
              (describe(sideImage) + " under " + describe(page)).constData());
 
+    // The window as the screen shows it, in device pixels.
+    const QImage drawn = wizard.grab().toImage();
+    const qreal scale = drawn.devicePixelRatio();
     QList<QWidget *> shown;
     for (QWidget *widget : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
         if (widget->isVisible())
@@ -247,6 +277,15 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
     for (QWidget *widget : shown) {
         QVERIFY2(page->rect().contains(widget->geometry()), describe(widget).constData());
         if (auto *label = qobject_cast<QLabel *>(widget)) {
+            // Drawn in its place, a label's text has every column of ink
+            // that the label drawn alone has, even where the label's edge
+            // falls between two device pixels.
+            const QImage alone = label->grab().toImage();
+            const QPoint at = label->mapTo(&wizard, QPoint(0, 0));
+            const QImage inPlace = drawn.copy(QRect(QPoint(qRound(at.x() * scale), qRound(at.y() * scale)), alone.size()));
+            const QByteArray missing = missingColumns(inPlace, alone);
+            QVERIFY2(missing.isEmpty(), (describe(label) + " at scale " + QByteArray::number(scale)
+                                         + " lacks the columns" + missing).constData());
             const QSize needed = neededSize(label);
             if (label->width() < needed.width() || label->height() < needed.height()) {
                 cutOff.names << label->objectName();

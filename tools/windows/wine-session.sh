@@ -4,7 +4,8 @@
 #
 #   prepare_prefix DPI   makes $WINEPREFIX if needed (a new temporary one when
 #                        unset), gives it Wine's Tahoma, Windows' dialog face,
-#                        and sets its display to DPI (96 is 100 %, 192 200 %)
+#                        and Windows' ClearType text, and sets its display to
+#                        DPI (96 is 100 %, 192 200 %)
 #   prepare_prefix DPI unmanaged
 #                        the same, and Wine places its windows itself: with
 #                        no window manager on the display, Wine would
@@ -37,10 +38,13 @@ prepare_prefix() {
         cmp -s /usr/share/wine/fonts/$face "$fonts/$face" || cp /usr/share/wine/fonts/$face "$fonts/"
     done
     # The display setting, where Windows keeps it: the user's, and the
-    # machine's that a new user starts with.
+    # machine's that a new user starts with. Text smoothing as Windows has it
+    # from the start, ClearType: Wine's own default, grey smoothing, takes
+    # Qt 5 down a path that Wine's glyph metrics break at 125 % and 150 %,
+    # where every letter loses its left column.
     local reg
     reg=$(mktemp --suffix=.reg)
-    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]\r\n"LogPixels"=dword:%08x\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="%s"\r\n' \
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n"FontSmoothing"="2"\r\n"FontSmoothingType"=dword:00000002\r\n"FontSmoothingGamma"=dword:00000578\r\n"FontSmoothingOrientation"=dword:00000001\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]\r\n"LogPixels"=dword:%08x\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="%s"\r\n' \
         "$dpi" "$dpi" "$managed" >"$reg"
     DISPLAY= wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
     rm -f "$reg"
