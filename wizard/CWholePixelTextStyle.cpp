@@ -11,13 +11,10 @@ void CWholePixelTextStyle::drawItemText(QPainter *painter, const QRect &rect, in
     const QTransform toDevice = painter->deviceTransform();
     const qreal left = toDevice.map(QPointF(rect.topLeft())).x();
     const qreal shift = std::round(left) - left;
-    // Only a text that is scaled, not turned, lines up with the clip's pixels.
-    if (shift == 0 || toDevice.type() > QTransform::TxScale || toDevice.m11() <= 0) {
-        QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, textRole);
-        return;
-    }
     painter->save();
-    painter->translate(shift / toDevice.m11(), 0);
+    // Only a text that is scaled, not turned, lines up with the clip's pixels.
+    if (shift != 0 && toDevice.type() <= QTransform::TxScale && toDevice.m11() > 0)
+        painter->translate(shift / toDevice.m11(), 0);
     QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, textRole);
     painter->restore();
 }
