@@ -73,6 +73,8 @@ add_subdirectory(wizard)
 add_subdirectory(pages)
 add_subdirectory(app)
 tiskar_resource_script_inputs(${PROJECT_SOURCE_DIR}/app)
+# The MSI and the portable zip (`--target release`).
+add_subdirectory(packaging/windows)
 # The layout test, with the platform's own fonts and display scale.
 add_subdirectory(tests/windows/layout)
 
