@@ -63,11 +63,19 @@ const void *resourceBytes(HRSRC resource)
     return loaded ? LockResource(loaded) : nullptr;
 }
 
+// The bytes of the resource in English (United States); its size in *size.
+const void *englishResource(LPCSTR type, LPCSTR name, DWORD *size = nullptr)
+{
+    const HRSRC resource = FindResourceExA(nullptr, type, name, kEnglishUS);
+    if (size)
+        *size = resource ? SizeofResource(nullptr, resource) : 0;
+    return resourceBytes(resource);
+}
+
 void iconGroupHasFourSizesAt32Bits()
 {
-    const HRSRC group = FindResourceExA(nullptr, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, MAKEINTRESOURCEA(106),
-                                        kEnglishUS);
-    const auto *header = static_cast<const WORD *>(resourceBytes(group));
+    const auto *header = static_cast<const WORD *>(
+        englishResource(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, MAKEINTRESOURCEA(106)));
     WIN_CHECK(header != nullptr);
     if (!header)
         return;
@@ -155,13 +163,13 @@ void versionBlockFieldByField()
 
 void manifestAsInvokerWindows7To11PerMonitorAware()
 {
-    const HRSRC resource = FindResourceExA(nullptr, MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1),
-                                           kEnglishUS);
-    const auto *bytes = static_cast<const char *>(resourceBytes(resource));
+    DWORD size = 0;
+    const auto *bytes = static_cast<const char *>(
+        englishResource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1), &size));
     WIN_CHECK(bytes != nullptr);
     if (!bytes)
         return;
-    const std::string manifest(bytes, SizeofResource(nullptr, resource));
+    const std::string manifest(bytes, size);
     const char *expected[] = {
         "level=\"asInvoker\"",
         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
