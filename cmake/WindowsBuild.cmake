@@ -35,12 +35,20 @@ endif()
 add_subdirectory(common)
 add_subdirectory(device)
 
-# The executable's resources: the image, the icon group and the version
-# block. Every program that looks its image up carries the script.
+# The executable's resources: the image, the icon group, the version block
+# and the manifest. Every program that looks its image up carries the script.
 set(TISKAR_ICON_FILE ${PROJECT_SOURCE_DIR}/resources/TiskarUpd.ico)
+set(TISKAR_MANIFEST_FILE ${CMAKE_BINARY_DIR}/TiskarUpd.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.manifest.in ${TISKAR_MANIFEST_FILE} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/app/TiskarUpd.rc.in ${CMAKE_BINARY_DIR}/TiskarUpd.rc @ONLY)
 set(TISKAR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/TiskarUpd.rc)
-set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${TISKAR_FIRMWARE_IMAGE_FILE};${TISKAR_ICON_FILE}")
+# windres reads these files; each folder that compiles the script is told, as
+# a source file's properties belong to the folder that sets them.
+function(tiskar_resource_script_inputs folder)
+    set_source_files_properties(${TISKAR_RESOURCE_SCRIPT} DIRECTORY ${folder} PROPERTIES
+        OBJECT_DEPENDS "${TISKAR_FIRMWARE_IMAGE_FILE};${TISKAR_ICON_FILE};${TISKAR_MANIFEST_FILE}")
+endfunction()
+tiskar_resource_script_inputs(${PROJECT_SOURCE_DIR})
 
 # The wizard. Debian has no Qt for MinGW: without one only the layers below
 # are built. Looked for before the tests, one of which needs Qt's Core.
@@ -48,6 +56,7 @@ find_package(Qt5 5.15 QUIET COMPONENTS Widgets Test)
 
 add_subdirectory(tools/board-sim)
 add_subdirectory(tests/windows)
+tiskar_resource_script_inputs(${PROJECT_SOURCE_DIR}/tests/windows)
 
 if(NOT Qt5_FOUND)
     message(STATUS "No Qt 5.15 for MinGW in CMAKE_PREFIX_PATH: TiskarUpd.exe is not built")
@@ -63,6 +72,9 @@ set(CMAKE_AUTORCC ON)
 add_subdirectory(wizard)
 add_subdirectory(pages)
 add_subdirectory(app)
+tiskar_resource_script_inputs(${PROJECT_SOURCE_DIR}/app)
+# The MSI and the portable zip (`--target release`).
+add_subdirectory(packaging/windows)
 # The layout test, with the platform's own fonts and display scale.
 add_subdirectory(tests/windows/layout)
 

@@ -1,6 +1,6 @@
 // The executable's resources, read back through the real resource calls of
 // a program that carries the resource script: the firmware image, the icon
-// group and the version block.
+// group, the version block and the manifest.
 
 #include "IFirmwareImage.h"
 #include "FirmwareDownload.h"
@@ -63,11 +63,19 @@ const void *resourceBytes(HRSRC resource)
     return loaded ? LockResource(loaded) : nullptr;
 }
 
+// The bytes of the resource in English (United States); its size in *size.
+const void *englishResource(LPCSTR type, LPCSTR name, DWORD *size = nullptr)
+{
+    const HRSRC resource = FindResourceExA(nullptr, type, name, kEnglishUS);
+    if (size)
+        *size = resource ? SizeofResource(nullptr, resource) : 0;
+    return resourceBytes(resource);
+}
+
 void iconGroupHasFourSizesAt32Bits()
 {
-    const HRSRC group = FindResourceExA(nullptr, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, MAKEINTRESOURCEA(106),
-                                        kEnglishUS);
-    const auto *header = static_cast<const WORD *>(resourceBytes(group));
+    const auto *header = static_cast<const WORD *>(
+        englishResource(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, MAKEINTRESOURCEA(106)));
     WIN_CHECK(header != nullptr);
     if (!header)
         return;
@@ -153,6 +161,28 @@ void versionBlockFieldByField()
     }
 }
 
+void manifestAsInvokerWindows7To11PerMonitorAware()
+{
+    DWORD size = 0;
+    const auto *bytes = static_cast<const char *>(
+        englishResource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1), &size));
+    WIN_CHECK(bytes != nullptr);
+    if (!bytes)
+        return;
+    const std::string manifest(bytes, size);
+    const char *expected[] = {
+        "level=\"asInvoker\"",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+        ">true/pm</dpiAware>",
+        ">PerMonitor</dpiAwareness>",
+    };
+    for (const char *text : expected)
+        WIN_CHECK_EQ(manifest.find(text) != std::string::npos ? std::string(text) : "<missing>", std::string(text));
+}
+
 } // namespace
 
 int main()
@@ -160,5 +190,6 @@ int main()
     imageIsTheBuiltFile();
     iconGroupHasFourSizesAt32Bits();
     versionBlockFieldByField();
+    manifestAsInvokerWindows7To11PerMonitorAware();
     return wincheck::finish("win_resources");
 }

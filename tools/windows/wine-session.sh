@@ -1,4 +1,4 @@
-# Sourced by the scripts that run Windows programs under 32-bit Wine for a
+# Sourced by the scripts that run Windows programs under Wine for a
 # check: a prefix set up like a Windows machine at a given display scale, and
 # a virtual display of their own.
 #
@@ -19,7 +19,8 @@
 #   start_display        starts Xvfb on a free display and exports DISPLAY;
 #                        stop_display ends it (callers trap it on EXIT)
 
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+# 32-bit Windows unless the caller runs a 64-bit prefix (WoW64).
+export WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all}
 
 prepare_prefix() {
     local dpi=$1 managed=Y
