@@ -6,8 +6,10 @@
 #include "WizardControls.h"
 #include "WizardTexts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -33,6 +35,63 @@ QString asPrinted(const QString &text)
         line.prepend(QStringLiteral("    "));
     return lines.join(QLatin1Char('\n'));
 }
+
+#ifdef DOCS_PICTURE
+// How near each pixel of a page drawn now must come to its place in the
+// README's picture, in each colour channel, as in tools/windows/screen-check:
+// a colour may be rounded differently, but not one pixel may go further.
+// A text that loses its full stop differs in four pixels.
+constexpr int kChannelTolerance = 3;
+
+// Pixels of two equally large pictures that differ by more than the
+// tolerance in a channel.
+int differingPixels(const QImage &a, const QImage &b)
+{
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (qAbs(qRed(p) - qRed(q)) > kChannelTolerance || qAbs(qGreen(p) - qGreen(q)) > kChannelTolerance
+                || qAbs(qBlue(p) - qBlue(q)) > kChannelTolerance || qAbs(qAlpha(p) - qAlpha(q)) > kChannelTolerance)
+                ++differing;
+        }
+    }
+    return differing;
+}
+
+// Where the pages saved in `folder` (one picture per page, named in the
+// order shown) are unlike their places in `picturePath`, which holds them
+// side by side with equal gaps; empty when each one matches.
+QString pagesUnlikePicture(const QString &folder, const QString &picturePath)
+{
+    const QImage picture = QImage(picturePath).convertToFormat(QImage::Format_ARGB32);
+    if (picture.isNull())
+        return QStringLiteral("cannot read %1").arg(picturePath);
+    const QDir pages(folder);
+    const QStringList names = pages.entryList(QStringList{"*.png"}, QDir::Files, QDir::Name);
+    if (names.size() != CTiskarUpdater::kPageCount)
+        return QStringLiteral("%1 pictures of pages in %2").arg(names.size()).arg(folder);
+    const QSize page = QImage(pages.filePath(names.first())).size();
+    const int gaps = picture.width() - names.size() * page.width();
+    if (picture.height() != page.height() || gaps < 0 || gaps % (names.size() - 1) != 0)
+        return QStringLiteral("%1 is %2 x %3 pixels: not %4 pages of %5 x %6 side by side")
+            .arg(picturePath).arg(picture.width()).arg(picture.height()).arg(names.size())
+            .arg(page.width()).arg(page.height());
+    const int step = page.width() + gaps / (names.size() - 1);
+    QStringList unlike;
+    for (int i = 0; i < names.size(); ++i) {
+        const QImage drawn = QImage(pages.filePath(names.at(i))).convertToFormat(QImage::Format_ARGB32);
+        const QImage shown = picture.copy(i * step, 0, page.width(), page.height());
+        const int differing = drawn.size() == page ? differingPixels(drawn, shown) : page.width() * page.height();
+        if (differing > 0)
+            unlike << QStringLiteral("%1: %2 pixels differ").arg(names.at(i)).arg(differing);
+    }
+    if (unlike.isEmpty())
+        return QString();
+    return QStringLiteral("the pages no longer look as %1 shows them (%2); tools/make-docs-picture makes it again")
+        .arg(picturePath, unlike.join(QStringLiteral(", ")));
+}
+#endif
 
 } // namespace
 
@@ -176,7 +235,8 @@ void TestEndToEnd::copyOfTheProgram()
     // The transport library beside the original, not the copy.
     environment.insert(QStringLiteral("LD_LIBRARY_PATH"), QFileInfo(QStringLiteral(AUTOPILOT_PATH)).absolutePath());
     pilot.setProcessEnvironment(environment);
-    pilot.start(copy, QStringList{copyDir.filePath(QStringLiteral("pages"))});
+    const QString pictures = copyDir.filePath(QStringLiteral("pages"));
+    pilot.start(copy, QStringList{pictures});
     QVERIFY(pilot.waitForFinished(kUpdateTimeoutMs));
     const QString shown = QString::fromUtf8(pilot.readAllStandardOutput());
     const QString log = QString::fromUtf8(pilot.readAllStandardError());
@@ -195,6 +255,11 @@ void TestEndToEnd::copyOfTheProgram()
         QVERIFY2(shown.contains(asPrinted(kFinishMessages[0])), qPrintable(shown));
         QVERIFY(!board.waitForLine(QStringLiteral("DOWNLOAD OK "), kDownloadLineTimeoutMs).isEmpty());
         QVERIFY(fileContents(saved) == image);
+        // The README shows these pages.
+#ifdef DOCS_PICTURE
+        const QString unlike = pagesUnlikePicture(pictures, QStringLiteral(DOCS_PICTURE));
+        QVERIFY2(unlike.isEmpty(), qPrintable(unlike));
+#endif
     }
     QCOMPARE(board.stop().code, 0);
     // The box comes only after the connection is made; a board that got even
