@@ -89,10 +89,11 @@
  * reads and writes return. Once the time is up a call still does what the
  * node takes or gives at once, but no longer waits. CommClose drops what the
  * node has not sent yet, so that closing never waits for a board that stopped
- * reading. Every
- * call returns WIRELET_OK (0) or one of the nonzero codes of WireletResult;
- * no call lets a C++ exception out. An unknown or closed handle is
- * WIRELET_ERR_HANDLE. */
+ * reading.
+ *
+ * Every call returns WIRELET_OK (0) or one of the nonzero codes of
+ * WireletResult; no call lets a C++ exception out. An unknown or closed
+ * handle is WIRELET_ERR_HANDLE. */
 
 #include <stdint.h>
 
