@@ -96,13 +96,13 @@ void BoardServer::readInput(std::size_t budget)
         if (n <= 0)
             return; // EAGAIN or EINTR: poll again
         m_lastInput = Clock::now();
+        m_tokens -= double(n);
+        budget -= std::size_t(n);
         if (m_echoing) {
             send(std::vector<uint8_t>(chunk, chunk + n));
             continue;
         }
         m_inbox.insert(m_inbox.end(), chunk, chunk + n);
-        m_tokens -= double(n);
-        budget -= std::size_t(n);
         processInput();
     }
 }
