@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kMaxDiscardReads = 256;
+constexpr std::chrono::milliseconds kDrainPoll{2};
 
 // Random, so that a late answer to another connection, of this process or
 // an earlier one, never carries this connection's id.
@@ -226,6 +229,7 @@ int WireletConnection::close()
         disconnect();
     else
         finishCutFrame(m_until);
+    awaitDrained(m_until);
     m_node.close();
     return WIRELET_OK;
 }
@@ -321,6 +325,16 @@ int WireletConnection::waitFor(short events, Clock::time_point until) const
             return WIRELET_ERR_HANGUP;
         return WIRELET_ERR_IO;
     }
+}
+
+// A serial line sends what it was given after the write returned: let it,
+// the goodbye above included, while the connection's time lasts. A node
+// that counts no output queue (a pseudo-terminal) has nothing to wait for.
+void WireletConnection::awaitDrained(Clock::time_point until) const
+{
+    int queued = 0;
+    while (::ioctl(m_node.fd(), TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < until)
+        std::this_thread::sleep_for(std::min<Clock::duration>(kDrainPoll, until - Clock::now()));
 }
 
 // One read of at most kReadChunk bytes into the frame reader, waiting for

@@ -56,6 +56,7 @@ private:
     int awaitHelloAck(Clock::time_point until);
     int awaitAnswer(Clock::time_point until);
     void dropInput();
+    void awaitDrained(Clock::time_point until) const;
     void limitPayload(uint32_t largest);
     std::size_t answerLeft() const { return m_answer.size() - m_answerStart; }
 

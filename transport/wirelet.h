@@ -87,9 +87,9 @@
  * packet's whole exchange, and the goodbye behind it, ends within one timeout,
  * also on a node that never stops delivering bytes, and whatever the node's
  * reads and writes return. Once the time is up a call still does what the
- * node takes or gives at once, but no longer waits. CommClose drops what the
- * node has not sent yet, so that closing never waits for a board that stopped
- * reading.
+ * node takes or gives at once, but no longer waits. CommClose lets a line
+ * send what it holds while the time lasts, then drops the rest, so that
+ * closing never waits for a board that stopped reading.
  *
  * Every call returns WIRELET_OK (0) or one of the nonzero codes of
  * WireletResult; no call lets a C++ exception out. An unknown or closed
