@@ -74,11 +74,15 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
 
-    // Gives the line its earlier settings back and releases the node.
+    // Drops what the line has not sent yet, gives it its earlier settings
+    // back and releases the node. A serial node's close otherwise waits for
+    // unsent bytes to drain, up to the port's closing_wait (30 s by
+    // default), for a board that may never read them.
     void close()
     {
         if (m_fd < 0)
             return;
+        ::tcflush(m_fd, TCOFLUSH); // fails harmlessly on a node that is no terminal
         if (m_restore)
             ::tcsetattr(m_fd, TCSANOW, &m_saved);
         ::close(m_fd);

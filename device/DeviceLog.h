@@ -17,5 +17,10 @@ void setDeviceLogSink(DeviceLogSink replacement);
 void logDeviceInfo(const std::string &line);
 void logDeviceWarning(const std::string &line);
 
+// The text with every control character written as \xNN, so that a board's
+// name or a path (anything a board or a directory can make up) stays on its
+// line in a log and cannot forge lines of its own.
+std::string printableText(const std::string &text);
+
 // "0x0000abcd": sums and status words as the board's documentation gives them.
 std::string hexWord(uint32_t value);

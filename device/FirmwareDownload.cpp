@@ -192,10 +192,9 @@ bool stopRequested(const DownloadContext &context)
     return context.stopRequested && context.stopRequested();
 }
 
-DownloadEnd sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet,
+DownloadEnd sendImage(const Connection &connection, const FirmwareBytes &image, uint8_t *packet, uint8_t *reply,
                       const DownloadContext &context)
 {
-    uint8_t reply[kHeaderSize];
     writeDefaultHeader(reply);
     writeRequestHeader(packet);
 
@@ -262,11 +261,15 @@ DownloadEnd download(uint32_t handle, const DownloadContext &context)
 
     const std::size_t bufferSize = packetBufferSize(image.size, connection.largestPacket);
     const std::unique_ptr<uint8_t[]> packet(new (std::nothrow) uint8_t[bufferSize]);
-    if (!packet) {
-        logDeviceWarning("no memory for a packet of " + std::to_string(bufferSize) + " bytes");
+    // The reply is 16 bytes, and only those are judged; the area is as large
+    // as a packet, so that a library that writes a longer message past the
+    // length it was given overwrites nothing else.
+    const std::unique_ptr<uint8_t[]> reply(new (std::nothrow) uint8_t[bufferSize]);
+    if (!packet || !reply) {
+        logDeviceWarning("no memory for a packet and a reply area of " + std::to_string(bufferSize) + " bytes each");
         return DownloadEnd::NoMemory;
     }
-    return sendImage(connection, image, packet.get(), context);
+    return sendImage(connection, image, packet.get(), reply.get(), context);
 }
 
 } // namespace

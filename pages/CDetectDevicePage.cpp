@@ -2,6 +2,7 @@
 
 #include "CTiskarUpdater.h"
 #include "DeviceDescriptor.h"
+#include "DeviceLog.h"
 #include "ITargetAccess.h"
 #include "PageWidgets.h"
 #include "WizardLog.h"
@@ -97,15 +98,16 @@ void CDetectDevicePage::queryOnlyBoard(const std::string &path)
 {
     const std::string name = wizard->services().targets->queryTargetName(path);
     if (name.empty()) {
-        qCWarning(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(path.c_str())
+        qCWarning(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(printableText(path).c_str())
                                       << "gave no name: no projector in service mode";
         // An earlier descriptor stays; the failed status keeps it from use.
         statusLabel->setText(tr("Could not find a connected Velvane projector in service mode."));
         wizard->setStatus(WizardStatus::kNoProjector);
         return;
     }
-    qCInfo(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(path.c_str()) << "answered with the name"
-                               << QString::fromLocal8Bit(name.c_str());
+    // A name is whatever the board sent: escaped, it cannot forge log lines.
+    qCInfo(lcWizard).noquote() << "the board" << QString::fromLocal8Bit(printableText(path).c_str())
+                               << "answered with the name" << QString::fromLocal8Bit(printableText(name).c_str());
     wizard->setDevice(formatDeviceDescriptor(name, path));
     statusLabel->setText(tr("Found one Velvane projector in service mode."));
     wizard->setStatus(WizardStatus::kSuccess);

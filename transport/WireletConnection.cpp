@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kMaxDiscardReads = 256;
+constexpr std::chrono::milliseconds kDrainPoll{2};
 
 // Random, so that a late answer to another connection, of this process or
 // an earlier one, never carries this connection's id.
@@ -58,9 +61,18 @@ WireletConnection::WireletConnection(BoardNode node, int timeoutMs) : m_node(std
 
 WireletConnection::~WireletConnection() = default;
 
-WireletConnection::Clock::time_point WireletConnection::deadline() const
+void WireletConnection::startTime()
 {
-    return Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    m_until = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+}
+
+// What a frame may carry now (wirelet.h): the handshake's answer, then the
+// largest packet the board stated; so a forged length holds back and costs
+// no more than the connection can carry.
+void WireletConnection::limitPayload(uint32_t largest)
+{
+    m_reader.setPayloadLimit(std::min<uint32_t>(std::max<uint32_t>(largest, WIRELET_HELLO_ACK_SIZE),
+                                                WIRELET_MAX_FRAME_PAYLOAD));
 }
 
 int WireletConnection::checkOpen() const
@@ -84,15 +96,16 @@ int WireletConnection::connect(int mode, uint8_t options)
     if (mode != WIRELET_MODE_BLOCKS)
         return WIRELET_ERR_ARGUMENT;
     dropInput();
+    limitPayload(WIRELET_HELLO_ACK_SIZE);
     m_connection = newConnectionId(m_connection);
     m_sequence = 0;
     m_answerTaken = false;
 
-    const Clock::time_point until = deadline();
+    startTime();
     const uint8_t hello[WIRELET_HELLO_SIZE] = {WIRELET_WIRE_VERSION, uint8_t(mode), options, 0};
-    if (const int result = writeFrame(WIRELET_FRAME_HELLO, 0, hello, sizeof hello, 0, until))
+    if (const int result = writeFrame(WIRELET_FRAME_HELLO, 0, hello, sizeof hello, 0, m_until))
         return result;
-    if (const int result = awaitHelloAck(until))
+    if (const int result = awaitHelloAck(m_until))
         return result;
     m_connected = true;
     return WIRELET_OK;
@@ -114,6 +127,7 @@ int WireletConnection::awaitHelloAck(Clock::time_point until)
         if (maxPacket > uint32_t(INT32_MAX))
             return WIRELET_ERR_PROTOCOL;
         m_maxPacket = int32_t(maxPacket);
+        limitPayload(maxPacket);
         m_littleEndian = ack[WIRELET_ACK_ORDER_OFFSET] != 0 ? 1 : 0;
         return WIRELET_OK;
     }
@@ -150,7 +164,8 @@ int WireletConnection::send(const void *data, uint32_t length, int mode, int fla
     m_answerTaken = false;
     m_answer.clear();
     m_answerStart = 0;
-    return writeFrame(WIRELET_FRAME_DATA, uint8_t(flags), data, length, m_sequence, deadline());
+    startTime();
+    return writeFrame(WIRELET_FRAME_DATA, uint8_t(flags), data, length, m_sequence, m_until);
 }
 
 int WireletConnection::receive(void *buffer, uint32_t *length, bool *more)
@@ -160,7 +175,7 @@ int WireletConnection::receive(void *buffer, uint32_t *length, bool *more)
     if (!buffer || *length == 0)
         return WIRELET_ERR_ARGUMENT;
     if (answerLeft() == 0) {
-        if (const int result = awaitAnswer(deadline()))
+        if (const int result = awaitAnswer(m_until))
             return result;
     }
     const std::size_t n = std::min<std::size_t>(*length, answerLeft());
@@ -183,7 +198,8 @@ int WireletConnection::awaitAnswer(Clock::time_point until)
         if (const int result = nextFrame(until, &frame))
             return result;
         const WireletFrameHeader &header = frame.header;
-        if (header.type != WIRELET_FRAME_DATA || header.connection != m_connection)
+        // The host's own kind of frame (a line that echoes) answers nothing.
+        if (header.type != WIRELET_FRAME_ANSWER || header.connection != m_connection)
             continue;
         if (m_answerTaken || header.sequence != m_sequence)
             return WIRELET_ERR_PROTOCOL;
@@ -199,17 +215,21 @@ int WireletConnection::disconnect()
     if (const int result = checkConnected())
         return result;
     m_connected = false;
-    return writeFrame(WIRELET_FRAME_BYE, 0, nullptr, 0, 0, deadline());
+    return writeFrame(WIRELET_FRAME_BYE, 0, nullptr, 0, 0, m_until);
 }
 
 int WireletConnection::close()
 {
     if (const int result = checkOpen())
         return result;
+    // Within what is left of the connection's time: the board learns the
+    // download is over, and a dead line cannot hold the close. What the node
+    // has not sent by then is dropped with it.
     if (m_connected)
-        disconnect(); // the board learns the download is over; a dead line cannot stop the close
+        disconnect();
     else
-        finishCutFrame(deadline());
+        finishCutFrame(m_until);
+    awaitDrained(m_until);
     m_node.close();
     return WIRELET_OK;
 }
@@ -307,6 +327,16 @@ int WireletConnection::waitFor(short events, Clock::time_point until) const
     }
 }
 
+// A serial line sends what it was given after the write returned: let it,
+// the goodbye above included, while the connection's time lasts. A node
+// that counts no output queue (a pseudo-terminal) has nothing to wait for.
+void WireletConnection::awaitDrained(Clock::time_point until) const
+{
+    int queued = 0;
+    while (::ioctl(m_node.fd(), TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < until)
+        std::this_thread::sleep_for(std::min<Clock::duration>(kDrainPoll, until - Clock::now()));
+}
+
 // One read of at most kReadChunk bytes into the frame reader, waiting for
 // them until `until`.
 int WireletConnection::readMore(Clock::time_point until)
@@ -333,16 +363,24 @@ int WireletConnection::readMore(Clock::time_point until)
 }
 
 // The next intact frame. A node that always has bytes to read never waits,
-// so the deadline is checked before every read, not only in the wait.
+// and bytes made to look like frames keep the reader busy, so the deadline
+// is checked after every look at them and before every read, not only in
+// the wait. Past its time a call still reads once what the node holds
+// already, and takes a frame only from its front.
 int WireletConnection::nextFrame(Clock::time_point until, WireletFrameReader::Frame *frame)
 {
+    bool readOnce = false;
     for (;;) {
-        if (m_reader.next(frame))
+        const WireletFrameReader::Step step = m_reader.next(frame);
+        if (step == WireletFrameReader::Step::Frame)
             return WIRELET_OK;
-        if (Clock::now() >= until)
+        if (Clock::now() >= until && (step == WireletFrameReader::Step::Skipped || readOnce))
             return WIRELET_ERR_TIMEOUT;
-        if (const int result = readMore(until))
-            return result;
+        if (step == WireletFrameReader::Step::NeedMore) {
+            readOnce = true;
+            if (const int result = readMore(until))
+                return result;
+        }
     }
 }
 

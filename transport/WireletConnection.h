@@ -41,7 +41,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     WireletConnection(BoardNode node, int timeoutMs);
-    Clock::time_point deadline() const;
+    // Starts the connection's time: the deadline of a handshake, or of a
+    // packet's whole exchange and the goodbye behind it.
+    void startTime();
     int checkOpen() const;
     int checkConnected() const;
     int writeFrame(uint8_t type, uint8_t flags, const void *payload, uint32_t size, uint32_t sequence,
@@ -54,11 +56,14 @@ private:
     int awaitHelloAck(Clock::time_point until);
     int awaitAnswer(Clock::time_point until);
     void dropInput();
+    void awaitDrained(Clock::time_point until) const;
+    void limitPayload(uint32_t largest);
     std::size_t answerLeft() const { return m_answer.size() - m_answerStart; }
 
     std::mutex m_mutex;
     BoardNode m_node;
     int m_timeoutMs;
+    Clock::time_point m_until{}; // the end of the connection's time, shared by the calls it covers
     bool m_connected = false;
     int32_t m_maxPacket = 0;
     int32_t m_littleEndian = 1;

@@ -20,32 +20,36 @@ void WireletFrameReader::clear()
     m_start = 0;
 }
 
-bool WireletFrameReader::next(Frame *frame)
+void WireletFrameReader::setPayloadLimit(uint32_t limit)
 {
-    while (skipToMagic()) {
-        const uint8_t *front = m_bytes.data() + m_start;
-        const std::size_t available = m_bytes.size() - m_start;
-        if (available < WIRELET_FRAME_HEADER_SIZE)
-            return false;
-        WireletFrameHeader header;
-        if (!decodeFrameHeader(front, &header)) {
-            ++m_start;
-            continue;
-        }
-        // The payload is taken whole, whatever it holds.
-        const std::size_t total = WIRELET_FRAME_HEADER_SIZE + std::size_t(header.length);
-        if (available < total)
-            return false;
-        if (!frameCheckMatches(front, header.length)) {
-            ++m_start; // damaged: look for the next magic inside it
-            continue;
-        }
-        frame->header = header;
-        frame->payload = front + WIRELET_FRAME_HEADER_SIZE;
-        m_start += total;
-        return true;
+    m_payloadLimit = limit;
+}
+
+WireletFrameReader::Step WireletFrameReader::next(Frame *frame)
+{
+    if (!skipToMagic())
+        return Step::NeedMore;
+    const uint8_t *front = m_bytes.data() + m_start;
+    const std::size_t available = m_bytes.size() - m_start;
+    if (available < WIRELET_FRAME_HEADER_SIZE)
+        return Step::NeedMore;
+    WireletFrameHeader header;
+    if (!decodeFrameHeader(front, &header) || header.length > m_payloadLimit) {
+        ++m_start;
+        return Step::Skipped;
     }
-    return false;
+    // The payload is taken whole, whatever it holds.
+    const std::size_t total = WIRELET_FRAME_HEADER_SIZE + std::size_t(header.length);
+    if (available < total)
+        return Step::NeedMore;
+    if (!frameCheckMatches(front, header.length)) {
+        ++m_start; // damaged: look for the next magic inside it
+        return Step::Skipped;
+    }
+    frame->header = header;
+    frame->payload = front + WIRELET_FRAME_HEADER_SIZE;
+    m_start += total;
+    return Step::Frame;
 }
 
 // Moves to the next "WL"; false when the bytes run out first (a lone

@@ -20,9 +20,22 @@ public:
         const uint8_t *payload = nullptr; // header.length bytes, valid until the next append or clear
     };
 
+    // What one look at the front of the bytes found.
+    enum class Step {
+        Frame,    // a whole, intact frame
+        Skipped,  // no frame here; look again
+        NeedMore, // the bytes so far hold no further whole frame
+    };
+
+    // The largest payload a frame may announce now; a header announcing more
+    // is no header. It bounds what a pending frame may hold back and the
+    // work one look costs.
+    void setPayloadLimit(uint32_t limit);
+
     void append(const uint8_t *bytes, std::size_t size);
-    // The next frame; false when the bytes so far hold no further whole one.
-    bool next(Frame *frame);
+    // One look: at most one frame check, so a caller can keep to a deadline
+    // between looks however the bytes are made.
+    Step next(Frame *frame);
     void clear();
 
 private:
@@ -30,4 +43,5 @@ private:
 
     std::vector<uint8_t> m_bytes;
     std::size_t m_start = 0;
+    uint32_t m_payloadLimit = 0;
 };

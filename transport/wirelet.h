@@ -16,7 +16,7 @@
  *   offset 1   1 byte   'L' (WIRELET_FRAME_MAGIC1)
  *   offset 2   1 byte   frame type (WIRELET_FRAME_*)
  *   offset 3   1 byte   flags: the `flags` argument of CommSendData, 0 otherwise
- *   offset 4   4 bytes  payload length, at most WIRELET_MAX_FRAME_PAYLOAD
+ *   offset 4   4 bytes  payload length, at most what the frame may carry (below)
  *   offset 8   4 bytes  connection id
  *   offset 12  4 bytes  sequence number
  *   offset 16  4 bytes  frame check: CRC-32 of bytes 0 to 15 followed by the payload
@@ -26,28 +26,44 @@
  * initial value and final exclusive-or 0xFFFFFFFF; "123456789" gives
  * 0xCBF43926).
  *
+ * Who sent a frame is in its type: the host sends HELLO, DATA and BYE, the
+ * board HELLO_ACK and ANSWER, and each end drops every frame of its own kind.
+ * So a line that only echoes what the host sends (a dead board on a looped-
+ * back line) never answers a packet: the host's own DATA frame coming back
+ * is no ANSWER.
+ *
  * Connections and sequence numbers: CommConnect picks a new nonzero random
  * connection id and sends it in every frame of that connection; the board
  * puts the id of the HELLO it answers in every frame it sends back. The host
  * numbers its DATA frames 1, 2, ... within a connection (HELLO, HELLO_ACK and
- * BYE carry 0), and the board's answer to a DATA frame carries that frame's
+ * BYE carry 0), and the board's ANSWER to a DATA frame carries that frame's
  * number. The host takes exactly one answer per DATA frame: the one to the
  * frame it sent last. Frames of an earlier connection and a HELLO_ACK for
  * another HELLO are dropped; within the connection, a second answer or an
  * answer to any other packet makes CommReceiveData fail with
  * WIRELET_ERR_PROTOCOL.
  *
+ * What a frame may carry: no more than the connection can. The host takes a
+ * payload of at most WIRELET_HELLO_ACK_SIZE bytes until the handshake is
+ * answered, then at most the largest packet the board stated; the board takes
+ * at most WIRELET_HELLO_SIZE bytes outside a connection and at most the
+ * largest packet it stated within one. Neither takes more than
+ * WIRELET_MAX_FRAME_PAYLOAD.
+ *
  * Finding frames: a receiver looks for the magic. A header counts only when
- * its header check matches and its length is within the limit; a frame
- * counts only when its frame check matches too. Otherwise the receiver moves
- * on by one byte and looks for the magic again. Once a header counts, the
- * receiver takes its whole payload, whatever bytes it holds (a firmware image
- * may hold anything, frame headers and the identity query included), and
- * looks again only behind a header whose frame turned out bad. A sender that
- * gives up a frame half-way (its call's timeout passed) owes the rest: before
- * its next frame, and on CommDisconnect or CommClose, the library sends that
- * many zero bytes, so the frame ends damaged instead of swallowing what
- * follows.
+ * its header check matches and its length is within what the frame may
+ * carry; a frame counts only when its frame check matches too. Otherwise the
+ * receiver moves on by one byte and looks for the magic again. Once a header
+ * counts, the receiver takes its whole payload, whatever bytes it holds (a
+ * firmware image may hold anything, frame headers and the identity query
+ * included), and looks again only behind a header whose frame turned out bad.
+ * A sender that gives up a frame half-way (its call's timeout passed) owes
+ * the rest: before its next frame, and on CommDisconnect or CommClose while
+ * the connection's time lasts, the library sends that many zero bytes, so
+ * the frame ends damaged instead of swallowing what follows. What is still
+ * unsent when the node is closed is dropped; the board gives up a frame
+ * whose bytes stop for WIRELET_STALLED_FRAME_MS and looks again one byte
+ * behind its start.
  *
  * The magic keeps frames apart from the 16-byte identity query that the
  * program writes to the same node outside any connection (53 51 00 00 FF FF
@@ -61,16 +77,23 @@
  *                   (nonzero: little-endian, 0: big-endian), 0, 0, largest
  *                   packet size in bytes, little-endian uint32
  * Data: each CommSendData is one DATA frame whose payload is the caller's
- * bytes. The board answers each with one DATA frame, which CommReceiveData
+ * bytes. The board answers each with one ANSWER frame, which CommReceiveData
  * hands out as one message. CommDisconnect (and CommClose on a connected
  * handle) sends BYE, no payload, which the board does not answer.
  *
- * Every blocking call is bounded by the timeout given to CommOpen; it covers
- * the whole call, not each read or write, also on a node that never stops
- * delivering bytes, and whatever the node's reads and writes return. Every
- * call returns WIRELET_OK (0) or one of the nonzero codes of WireletResult;
- * no call lets a C++ exception out. An unknown or closed handle is
- * WIRELET_ERR_HANDLE. */
+ * Time: CommConnect and CommSendData each start the connection's time, the
+ * timeout given to CommOpen; the receives of the packet's answer, and a
+ * CommDisconnect or CommClose that follows, share what is left of it. So a
+ * packet's whole exchange, and the goodbye behind it, ends within one timeout,
+ * also on a node that never stops delivering bytes, and whatever the node's
+ * reads and writes return. Once the time is up a call still does what the
+ * node takes or gives at once, but no longer waits. CommClose lets a line
+ * send what it holds while the time lasts, then drops the rest, so that
+ * closing never waits for a board that stopped reading.
+ *
+ * Every call returns WIRELET_OK (0) or one of the nonzero codes of
+ * WireletResult; no call lets a C++ exception out. An unknown or closed
+ * handle is WIRELET_ERR_HANDLE. */
 
 #include <stdint.h>
 
@@ -97,7 +120,7 @@ extern "C" {
 #define WIRELET_FRAME_CHECK_OFFSET 16
 #define WIRELET_FRAME_HEADER_CHECK_OFFSET 20
 #define WIRELET_CRC32_POLYNOMIAL 0xEDB88320u
-/* Largest payload either end accepts in one frame. */
+/* Largest payload either end accepts in one frame, whatever the board states. */
 #define WIRELET_MAX_FRAME_PAYLOAD (64u * 1024u * 1024u)
 
 /* Frame types. */
@@ -105,9 +128,13 @@ extern "C" {
 #define WIRELET_FRAME_HELLO_ACK 0x02
 #define WIRELET_FRAME_DATA 0x03
 #define WIRELET_FRAME_BYE 0x04
+#define WIRELET_FRAME_ANSWER 0x05 /* the board's answer to a DATA frame */
+
+/* How long the board waits for the rest of a frame whose bytes stopped. */
+#define WIRELET_STALLED_FRAME_MS 2000
 
 /* Handshake payloads. */
-#define WIRELET_WIRE_VERSION 2
+#define WIRELET_WIRE_VERSION 3
 #define WIRELET_HELLO_SIZE 4
 #define WIRELET_HELLO_ACK_SIZE 8
 #define WIRELET_ACK_ORDER_OFFSET 1
@@ -146,7 +173,7 @@ typedef enum WireletResult {
  * file, FIFO or directory is WIRELET_ERR_OPEN); `port` must be 0. Takes an
  * exclusive lock on the node, so a board in use by another process is
  * refused (WIRELET_ERR_BUSY). Writes a new nonzero handle. `flags` is reserved (0);
- * `timeoutMs` bounds every later blocking call on the handle. */
+ * `timeoutMs` is the connection's time (see Time above). */
 int WIRELET_CALL CommOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs);
 /* Handshake; `mode` must be WIRELET_MODE_BLOCKS; `options` (may be null:
  * 0) is passed to the board. The reserved arguments are ignored. */
@@ -158,7 +185,7 @@ int WIRELET_CALL CommGetOption(uint32_t handle, int option, int32_t *value);
  * board's largest packet or WIRELET_MAX_FRAME_PAYLOAD is WIRELET_ERR_TOO_LARGE,
  * with nothing written. */
 int WIRELET_CALL CommSendData(uint32_t handle, const void *data, uint32_t length, int mode, int flags);
-/* Takes the board's answer to the packet sent last, one DATA frame, never
+/* Takes the board's answer to the packet sent last, one ANSWER frame, never
  * bytes of two answers. Waits for it when none of it was handed out yet.
  * Writes at most *length bytes of it, in order, and sets *length to the
  * number written; *more is nonzero while bytes of the same answer remain for

@@ -34,7 +34,8 @@ void prepareDisplayScaling()
 void prepareWindowLook()
 {
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    // Qt 5's texts lose their first column at 125 % and 150 % otherwise; the
+    // Qt 5's texts lose their first column at 125 % and 150 %, and their
+    // words run together or fall apart at 125 % to 200 %, otherwise; the
     // platform's own style does all else.
     QApplication::setStyle(new CWholePixelTextStyle);
 #endif

@@ -8,7 +8,7 @@ void prepareDisplayScaling();
 
 // How the window is drawn, once the QApplication exists and before any widget:
 // the font the fixed window is laid out for, and with Qt 5 the platform's
-// style with its texts on whole device pixels (CWholePixelTextStyle).
+// style with its texts drawn in device pixels (CWholePixelTextStyle).
 void prepareWindowLook();
 
 // What every program showing the wizard does once its QApplication exists and

@@ -126,6 +126,11 @@ private slots:
                                                              kClose}
                                               << 0 << QByteArray("update succeeded after");
         QTest::newRow("empty descriptor") << QByteArray() << 0 << 0 << false << kBurnFailed << QStringList{} << 0 << QByteArray("cannot be read");
+        // A board's name is whatever it sent; a line break in it must not forge a log line.
+        QTest::newRow("line break in the name") << QByteArray("VELVANE\n12:00:00.000 tiskarupd.device info: update succeeded (/dev/parvel/board0 : 0)")
+                                                << 0 << 0 << false << kBurnSucceeded
+                                                << QStringList{kOpen, kConnect, kLargest, kOrder, send, kReceive, kDisconnect, kClose}
+                                                << 0 << QByteArray("update of VELVANE\\x0a12:00:00.000 tiskarupd.device info: update succeeded (");
         QTest::newRow("unparseable descriptor") << QByteArray("VELVANE SIM-1") << 0 << 0 << false << kBurnFailed
                                                 << QStringList{} << 0 << QByteArray("cannot be read");
         QTest::newRow("overlong path") << QByteArray("P (/" + QByteArray(300, 'p') + " : 0)") << 0 << 0 << false << kBurnFailed
@@ -250,6 +255,7 @@ private slots:
         // logged, and the replies decide.
         QTest::newRow("receive gives 16 and sets both values") << QByteArray("receiveSuccess=16 flags=1") << 100 << kDownloadOk << 3 << 3 << QByteArray("CommReceiveData gave 16 with the reply length 16 and the values 1 and 1");
         QTest::newRow("send gives a byte count") << QByteArray("sendSuccess=56") << 100 << kDownloadOk << 3 << 3 << QByteArray("CommSendData gave 56");
+        QTest::newRow("receive writes past the reply length") << QByteArray("writesPast=40") << 100 << kDownloadOk << 3 << 3 << QByteArray("confirmed 100 bytes in 3 packets");
         QTest::newRow("another reply length stated") << QByteArray("statedLength=24") << 100 << kDownloadOk << 3 << 3 << QByteArray("reply length 24");
         QTest::newRow("such a library still meets a refusal") << QByteArray("receiveSuccess=16 flags=1 refuse=2") << 100 << kDownloadRefused << 2 << 2 << QByteArray("refused packet 2 of 3 with status 1");
         QTest::newRow("such a library still meets a wrong sum") << QByteArray("receiveSuccess=16 flags=1 sumError=1") << 100 << kDownloadSumMismatch << 3 << 3 << QByteArray("reports the sum");
@@ -297,6 +303,8 @@ private slots:
                     transport.receiveSuccess = value;
                 else if (item.startsWith("flags="))
                     transport.receiveFlags = uint8_t(value);
+                else if (item.startsWith("writesPast="))
+                    transport.writesPast = uint32_t(value);
                 else if (item.startsWith("statedLength="))
                     transport.statedReplyLength = uint32_t(value);
                 else if (item.startsWith("largestResult="))

@@ -307,6 +307,8 @@ private slots:
         QTest::newRow("frozen mid-transfer") << QStringList{"--rate", "20000"} << n << Swap::None << true << kFailed;
         QTest::newRow("refuses a packet") << QStringList{"--refuse-packet", "2"} << n << Swap::None << false << kFailed;
         QTest::newRow("wrong sum") << QStringList{"--wrong-sum"} << n << Swap::None << false << kFailed;
+        // The host's own packets coming back are no answer to them.
+        QTest::newRow("echoing line") << QStringList{"--echo"} << n << Swap::None << false << kFailed;
         QTest::newRow("largest packet 16") << QStringList{"--max-packet", "16"} << n << Swap::None << false << kFailed;
         // One byte per packet: a short image keeps the row quick.
         QTest::newRow("largest packet 17") << QStringList{"--max-packet", "17"} << 300 << Swap::None << false << kSuccess;

@@ -1,11 +1,13 @@
 // The transport's frame reader on the host side, fed by a peer over a
 // socket pair in whatever pieces the socket hands over. The peer's stream
 // mixes intact frames, frames cut off by their sender and finished with
-// zeros (as the library finishes a frame it gave up), damaged frames and
-// noise; the oracle: the reader gives back exactly the intact frames, in
-// order, each once. An intact frame's payload may hold anything, frame
+// zeros (as the library finishes a frame it gave up), damaged frames,
+// headers that announce more than a frame may carry, and noise; the oracle:
+// the reader gives back exactly the intact frames, in order, each once. An intact frame's payload may hold anything, frame
 // headers included; the noise and the other payloads hold no 'W', so no
 // frame can hide in what the reader searches again.
+#include "ByteOrder.h"
+#include "Crc32.h"
 #include "FuzzInput.h"
 #include "WireletFrame.h"
 #include "WireletFrameReader.h"
@@ -20,7 +22,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxPayload = 2048;
+constexpr std::size_t kMaxPayload = 2048; // also what a frame may carry here
 constexpr std::size_t kMaxStream = 64 * 1024; // fits a socket pair's buffer
 
 struct Planted
@@ -45,12 +47,26 @@ std::string encodeFrame(const WireletFrameHeader &header, const std::string &pay
     return std::string(reinterpret_cast<const char *>(head), sizeof head) + payload;
 }
 
+// A header whose checks hold but whose length is more than a frame may
+// carry: no header at all to the reader, whatever follows it.
+std::string oversizedHeader(WireletFrameHeader header, uint32_t excess)
+{
+    header.length = 0;
+    uint8_t head[WIRELET_FRAME_HEADER_SIZE];
+    encodeFrameHeader(header, nullptr, head);
+    const uint32_t length = uint32_t(kMaxPayload) + 1 + excess % (WIRELET_MAX_FRAME_PAYLOAD - uint32_t(kMaxPayload));
+    store32(head + WIRELET_FRAME_LENGTH_OFFSET, length, kFrameLittleEndian);
+    store32(head + WIRELET_FRAME_HEADER_CHECK_OFFSET, crc32(head, WIRELET_FRAME_HEADER_CHECK_OFFSET),
+            kFrameLittleEndian);
+    return std::string(reinterpret_cast<const char *>(head), sizeof head);
+}
+
 // Builds the peer's stream and the frames the reader must give back.
 std::string buildStream(FuzzInput &input, std::vector<Planted> &intact)
 {
     std::string stream;
     while (!input.empty() && stream.size() < kMaxStream - kMaxPayload - 2 * WIRELET_FRAME_HEADER_SIZE) {
-        const uint8_t kind = input.byte() % 4;
+        const uint8_t kind = input.byte() % 5;
         WireletFrameHeader header;
         header.type = input.byte();
         header.flags = input.byte();
@@ -77,8 +93,11 @@ std::string buildStream(FuzzInput &input, std::vector<Planted> &intact)
             frame[WIRELET_FRAME_CHECK_OFFSET] = char(frame[WIRELET_FRAME_CHECK_OFFSET] ^ 0x01);
             stream += frame;
             break;
-        default: // noise
+        case 3: // noise
             stream += payload;
+            break;
+        default: // a header that announces too much, then noise
+            stream += oversizedHeader(header, input.u32()) + payload;
             break;
         }
     }
@@ -99,10 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         std::abort();
     WireletFrameReader reader;
+    reader.setPayloadLimit(uint32_t(kMaxPayload));
     std::size_t matched = 0;
     auto takeFrames = [&] {
         WireletFrameReader::Frame frame;
-        while (reader.next(&frame)) {
+        for (WireletFrameReader::Step step; (step = reader.next(&frame)) != WireletFrameReader::Step::NeedMore;) {
+            if (step == WireletFrameReader::Step::Skipped)
+                continue;
             if (matched >= intact.size())
                 std::abort(); // a frame nobody sent
             const Planted &expected = intact[matched++];

@@ -109,6 +109,7 @@ int CRecordingTransport::commReceiveData(uint32_t h, void *buffer, uint32_t *len
     if (m_lastWasFinal)
         put(reply + 12, m_sum + uint32_t(sumError), 4, sumInOtherOrder ? !little : little);
     std::memcpy(buffer, reply, kHeader);
+    std::memset(static_cast<uint8_t *>(buffer) + kHeader, 0xEE, writesPast);
     if (length)
         *length = statedReplyLength;
     if (more)

@@ -63,6 +63,7 @@ public:
     int receiveSuccess = 0;
     uint8_t receiveFlags = 0;
     uint32_t statedReplyLength = 16;
+    uint32_t writesPast = 0; // bytes the receive writes past the 16 it was given
 
     // What happened.
     std::vector<Call> calls;

@@ -32,9 +32,14 @@ namespace {
 
 // Faults of the system below the library, put in its place by this
 // executable's own definitions (they come first in the symbol lookup):
-// a node whose writes take nothing, and allocations that fail.
+// a node whose writes take nothing, and allocations that fail; and a record
+// of the waits the library asks for.
 std::atomic<bool> g_writesTakeNothing{false};
 thread_local bool t_allocationsFail = false;
+
+// The longest wait this thread asked poll() for while it recorded them.
+thread_local bool t_recordWaits = false;
+thread_local int t_longestWaitMs = -1;
 
 void *allocate(std::size_t size)
 {
@@ -64,6 +69,15 @@ extern "C" ssize_t writev(int fd, const struct iovec *parts, int count)
     using Real = ssize_t (*)(int, const struct iovec *, int);
     static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "writev"));
     return real(fd, parts, count);
+}
+
+extern "C" int poll(struct pollfd *nodes, nfds_t count, int timeoutMs)
+{
+    if (t_recordWaits)
+        t_longestWaitMs = std::max(t_longestWaitMs, timeoutMs);
+    using Real = int (*)(struct pollfd *, nfds_t, int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "poll"));
+    return real(nodes, count, timeoutMs);
 }
 
 // Every form of new and delete that pairs with the ones below, so that no
@@ -268,7 +282,8 @@ private slots:
 
     // A board that stops answering makes the receive fail within the
     // connection's timeout; one that vanishes is a hang-up. Either way the
-    // failed receive takes nothing and the handle still closes.
+    // failed receive takes nothing, and once the exchange's time is spent
+    // the calls behind it no longer wait: the handle closes at once.
     void lineFaults_data()
     {
         QTest::addColumn<QString>("fault");
@@ -303,11 +318,52 @@ private slots:
         uint8_t reply[16];
         uint32_t length = sizeof reply;
         uint8_t more = 9, status = 0;
-        QCOMPARE(CommReceiveData(handle, reply, &length, &more, &status), result);
+        t_longestWaitMs = 0;
+        t_recordWaits = true;
+        const int receivedAgain = CommReceiveData(handle, reply, &length, &more, &status);
+        const int closed = CommClose(handle);
+        t_recordWaits = false;
+        QCOMPARE(receivedAgain, result);
         QCOMPARE(length, 0u);
         QCOMPARE(int(status), result);
-        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        QCOMPARE(closed, int(WIRELET_OK));
+        QCOMPARE(t_longestWaitMs, 0);
         QVERIFY(board.stop().clean());
+    }
+
+    // A board that stops reading in the middle of a packet: the close drops
+    // what the line has not sent, rather than leave it for the board (or
+    // wait for it to drain). The board finds no more than its line
+    // discipline had taken in before (4096 bytes).
+    void closeDropsUnsentBytes()
+    {
+        int master = -1, slave = -1;
+        char name[256];
+        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        std::thread boardThread([&] {
+            Bytes pending;
+            const board::InputItem hello = awaitFrame(master, WIRELET_FRAME_HELLO, pending);
+            const Bytes ackPayload = board::helloAckPayload(ByteOrder::Little, 1 << 20);
+            const Bytes ack = board::frame(WIRELET_FRAME_HELLO_ACK, hello.connection, 0, ackPayload.data(), ackPayload.size());
+            (void)!::write(master, ack.data(), ack.size());
+        });
+        uint32_t handle = 0;
+        QCOMPARE(CommOpen(name, 0, &handle, 0, kShortTimeoutMs), int(WIRELET_OK));
+        uint8_t options = kConnectOptions;
+        const int connected = CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0);
+        boardThread.join();
+        const Bytes packet(512 * 1024, 0x33);
+        const int sent = CommSendData(handle, packet.data(), uint32_t(packet.size()), WIRELET_MODE_BLOCKS, 1);
+        QCOMPARE(CommClose(handle), int(WIRELET_OK));
+        ::close(slave);
+        std::size_t found = 0;
+        uint8_t chunk[4096];
+        for (ssize_t n; (n = ::read(master, chunk, sizeof chunk)) > 0;)
+            found += std::size_t(n);
+        ::close(master);
+        QCOMPARE(connected, int(WIRELET_OK));
+        QCOMPARE(sent, int(WIRELET_ERR_TIMEOUT));
+        QVERIFY2(found <= 4096, qPrintable(QString::number(found)));
     }
 
     // Closing a handle while another thread waits on it: the close waits
@@ -671,11 +727,11 @@ private slots:
             const Bytes ack = board::frame(WIRELET_FRAME_HELLO_ACK, hello.connection, 0, ackPayload.data(), ackPayload.size());
             (void)!::write(master, ack.data(), ack.size());
             const board::InputItem packet = awaitFrame(master, WIRELET_FRAME_DATA, pending);
-            const Bytes inner = board::frame(WIRELET_FRAME_DATA, packet.connection, packet.sequence,
+            const Bytes inner = board::frame(WIRELET_FRAME_ANSWER, packet.connection, packet.sequence,
                                              Bytes(16, 0xEE).data(), 16);
             answer = inner;
             answer.insert(answer.end(), board::kIdentityQuery.begin(), board::kIdentityQuery.end());
-            const Bytes outer = board::frame(WIRELET_FRAME_DATA, packet.connection, packet.sequence, answer.data(),
+            const Bytes outer = board::frame(WIRELET_FRAME_ANSWER, packet.connection, packet.sequence, answer.data(),
                                              answer.size());
             const std::size_t first = split > 0 ? std::size_t(split) : outer.size();
             (void)!::write(master, outer.data(), first);

@@ -7,11 +7,14 @@
 #include "CScriptedTargetAccess.h"
 #include "WizardControls.h"
 
+#include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QtMath>
 
 #include <QTranslator>
 
@@ -70,6 +73,53 @@ QByteArray missingColumns(const QImage &inPlace, const QImage &alone)
             missing += ' ' + QByteArray::number(x);
     }
     return missing;
+}
+
+// The widths, in device pixels, of the blank runs of columns between the
+// first and the last stroke of a line of text, left to right: the gaps
+// within words and between them.
+QVector<int> gapsBetweenStrokes(const QImage &line)
+{
+    QVector<int> gaps;
+    int blank = 0;
+    bool inked = false;
+    for (int x = 0; x < line.width(); ++x) {
+        const int darkest = darkestInColumn(line, x);
+        if (darkest >= kBlankGray) {
+            ++blank;
+        } else if (darkest < kStrokeGray) {
+            if (inked && blank > 0)
+                gaps << blank;
+            inked = true;
+            blank = 0;
+        }
+    }
+    return gaps;
+}
+
+// A label's one line set by itself on the device as the font is at the
+// display's scale: at the largest whole pixel size not above the scaled one.
+QImage setAtDeviceSize(const QLabel &label, qreal scale)
+{
+    QFont font = label.font();
+    if (scale != 1)
+        font.setPixelSize(qFloor(QFontInfo(font).pixelSize() * scale + 1e-6));
+    const QFontMetrics metrics(font);
+    QImage image(metrics.horizontalAdvance(label.text()) + metrics.height(), metrics.height(), QImage::Format_RGB32);
+    image.fill(label.palette().color(QPalette::Window));
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(label.palette().color(QPalette::WindowText));
+    painter.drawText(QPoint(metrics.height() / 2, metrics.ascent()), label.text());
+    return image;
+}
+
+QByteArray gapList(const QVector<int> &gaps)
+{
+    QByteArray list;
+    for (const int gap : gaps)
+        list += QByteArray::number(gap) + ' ';
+    return list.trimmed();
 }
 
 // The boards, transport and image behind the wizard, and the wizard itself,
@@ -286,6 +336,16 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
             const QByteArray missing = missingColumns(inPlace, alone);
             QVERIFY2(missing.isEmpty(), (describe(label) + " at scale " + QByteArray::number(scale)
                                          + " lacks the columns" + missing).constData());
+            // A line is spaced as its font is at the display's scale: words
+            // neither run together nor fall apart.
+            const bool oneLine = !label->text().contains(QLatin1Char('\n'))
+                                 && label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+            if (oneLine) {
+                const QVector<int> gaps = gapsBetweenStrokes(inPlace);
+                const QVector<int> expected = gapsBetweenStrokes(setAtDeviceSize(*label, scale));
+                QVERIFY2(gaps == expected, (describe(label) + " at scale " + QByteArray::number(scale) + " has the gaps "
+                                            + gapList(gaps) + ", set alone " + gapList(expected)).constData());
+            }
             const QSize needed = neededSize(label);
             if (label->width() < needed.width() || label->height() < needed.height()) {
                 cutOff.names << label->objectName();

@@ -40,6 +40,8 @@ void BoardServer::run(const volatile std::sig_atomic_t &stopRequested, const sig
         const int timeout = pollTimeoutMs(now);
         timespec wait{timeout / 1000, long(timeout % 1000) * 1000000L};
         const int ready = ::ppoll(&line, line.fd >= 0 ? 1 : 0, timeout < 0 ? nullptr : &wait, &waitMask);
+        if (ready == 0 && (line.events & POLLIN))
+            giveUpStalledFrame(Clock::now());
         if (ready <= 0)
             continue; // a signal, or time for a scheduled reply or more input
         if (line.revents & POLLOUT)
@@ -62,6 +64,8 @@ int BoardServer::pollTimeoutMs(Clock::time_point now) const
         wakeAt(m_scheduled.front().due);
     if (now < m_readPausedUntil)
         wakeAt(m_readPausedUntil);
+    if (m_awaitedBytes > 0)
+        wakeAt(m_lastInput + std::chrono::milliseconds(WIRELET_STALLED_FRAME_MS));
     if (m_config.rateBytesPerSecond > 0 && m_tokens < 1) {
         // Wake when a small burst has been earned again.
         const double seconds = std::min(kMinBurstBytes, double(m_config.rateBytesPerSecond)) / double(m_config.rateBytesPerSecond);
@@ -91,9 +95,14 @@ void BoardServer::readInput(std::size_t budget)
         const ssize_t n = ::read(m_pty.master(), chunk, std::min(budget, sizeof chunk));
         if (n <= 0)
             return; // EAGAIN or EINTR: poll again
-        m_inbox.insert(m_inbox.end(), chunk, chunk + n);
+        m_lastInput = Clock::now();
         m_tokens -= double(n);
         budget -= std::size_t(n);
+        if (m_echoing) {
+            send(std::vector<uint8_t>(chunk, chunk + n));
+            continue;
+        }
+        m_inbox.insert(m_inbox.end(), chunk, chunk + n);
         processInput();
     }
 }
@@ -114,7 +123,7 @@ void BoardServer::processInput()
         if (available < m_awaitedBytes)
             break;
         const uint8_t *front = m_inbox.data() + m_inboxStart;
-        const board::InputItem item = board::scanInput(front, available, WIRELET_MAX_FRAME_PAYLOAD);
+        const board::InputItem item = board::scanInput(front, available, framePayloadLimit());
         if (item.kind == board::InputKind::NeedMore) {
             m_awaitedBytes = item.payloadOffset + item.payloadSize; // 0 while no header is known
             onPendingFrame(item);
@@ -136,6 +145,28 @@ void BoardServer::processInput()
     // Keep the buffer from creeping: move the unread rest to the front.
     m_inbox.erase(m_inbox.begin(), m_inbox.begin() + std::ptrdiff_t(m_inboxStart));
     m_inboxStart = 0;
+}
+
+// What a frame may carry (wirelet.h): a handshake outside a connection,
+// the largest packet stated within one. A forged length holds nothing back
+// beyond that.
+uint32_t BoardServer::framePayloadLimit() const
+{
+    if (m_connection == 0)
+        return WIRELET_HELLO_SIZE;
+    return std::min<uint32_t>(std::max<uint32_t>(m_config.maxPacket, WIRELET_HELLO_SIZE), WIRELET_MAX_FRAME_PAYLOAD);
+}
+
+// A frame whose bytes stopped coming was given up by its sender, and its
+// rest is never coming: look again one byte behind its start, so that it
+// does not swallow the next conversation.
+void BoardServer::giveUpStalledFrame(Clock::time_point now)
+{
+    if (m_awaitedBytes == 0 || now < m_lastInput + std::chrono::milliseconds(WIRELET_STALLED_FRAME_MS))
+        return;
+    m_awaitedBytes = 0;
+    ++m_inboxStart;
+    processInput();
 }
 
 void BoardServer::onQuery()
@@ -173,7 +204,7 @@ void BoardServer::onFrame(const board::InputItem &item, const uint8_t *payload)
         }
         break;
     default:
-        break; // nothing else is meant for the board
+        break; // the board's own kinds (an echo) and unknown ones are not meant for it
     }
 }
 
@@ -188,6 +219,7 @@ void BoardServer::onHello(uint32_t connection)
     std::vector<uint8_t> ack = board::frame(WIRELET_FRAME_HELLO_ACK, connection, 0, payload.data(), payload.size());
     if (!m_config.lateAck) {
         send(std::move(ack));
+        m_echoing = m_config.echo;
         return;
     }
     if (!m_withheldAck.empty())
@@ -205,7 +237,7 @@ void BoardServer::onPacket(uint32_t sequence, const uint8_t *packet, std::size_t
     switch (outcome.action) {
     case board::PacketOutcome::Action::Reply:
         for (int i = 0; i < outcome.replyCount; ++i)
-            sendFrame(WIRELET_FRAME_DATA, sequence, outcome.reply.data(), outcome.reply.size());
+            sendFrame(WIRELET_FRAME_ANSWER, sequence, outcome.reply.data(), outcome.reply.size());
         break;
     case board::PacketOutcome::Action::Stop:
         m_stopped = true;

@@ -30,6 +30,7 @@ struct BoardConfig
     // frame (1-based), so that a host with a shorter timeout cuts it off.
     uint32_t cutFramePacket = 0;
     bool lateAck = false; // answer each HELLO only when the next one comes
+    bool echo = false;    // after the first handshake, send back what arrives and nothing else
 };
 
 // How long the board stops reading for --cut-frame.
@@ -58,6 +59,8 @@ private:
     int pollTimeoutMs(Clock::time_point now) const;
     std::size_t readBudget(Clock::time_point now);
     void readInput(std::size_t budget);
+    uint32_t framePayloadLimit() const;
+    void giveUpStalledFrame(Clock::time_point now);
     void writeOutput();
     void processInput();
     void onQuery();
@@ -78,12 +81,14 @@ private:
     std::ostream &m_report;
     board::DownloadSession m_session;
     bool m_stopped = false; // stopped answering for good
+    bool m_echoing = false; // --echo: the line only loops back from now on
     uint32_t m_connection = 0; // the host's id for the current connection, 0: none
     std::vector<uint8_t> m_withheldAck; // --late-ack: the answer to the last HELLO
     Clock::time_point m_readPausedUntil{};
     std::vector<uint8_t> m_inbox;
     std::size_t m_inboxStart = 0;
     std::size_t m_awaitedBytes = 0; // the pending frame's whole size once its header is in, else 0
+    Clock::time_point m_lastInput{}; // when a read last brought bytes
     std::vector<uint8_t> m_outbox;
     std::deque<Scheduled> m_scheduled;
     double m_tokens = 0;

@@ -49,6 +49,8 @@ const char *const kUsage =
     "  --cut-frame N          once, stop reading for a second in the middle of packet N's frame,\n"
     "                         so that a host with a shorter timeout leaves the frame cut off\n"
     "  --late-ack             answer each handshake only when the next one comes\n"
+    "  --echo                 after the first handshake, only echo what the host sends, as a\n"
+    "                         dead board on a looped-back line would\n"
     "  --kernel-line-mode     leave the line as the kernel sets up a new serial node (canonical\n"
     "                         input, echo, CR/LF translation, XON/XOFF), for the host to make raw\n"
     "  --rate BYTES_PER_S     throughput limit on what it reads\n"
@@ -107,6 +109,8 @@ bool parseCommandLine(int argc, char **argv, CommandLine *line, std::string *err
             line->lineMode = PublishedPty::LineMode::KernelDefault;
         } else if (option == "--late-ack") {
             config.lateAck = true;
+        } else if (option == "--echo") {
+            config.echo = true;
         } else if (!value) {
             *error = "missing value or unknown option: " + option;
             return false;
