@@ -1,5 +1,7 @@
 #include "CWizardTemplate.h"
 
+#include "CQueuedInputDrain.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -156,6 +158,7 @@ void CWizardTemplate::nextButtonClicked()
     // Keyboard focus on a page that is hidden now would swallow Enter.
     if (focusOnOutgoing && buttons[kNext]->isEnabled())
         buttons[kNext]->setFocus();
+    CQueuedInputDrain::drain(this);
 }
 
 void CWizardTemplate::setButtonsForIndex()
@@ -189,6 +192,7 @@ void CWizardTemplate::backButtonClicked()
     showNewestPage(nullptr);
     cameBack = true;
     status.store(0);
+    CQueuedInputDrain::drain(this);
 }
 
 void CWizardTemplate::cancelButtonClicked()

@@ -75,6 +75,8 @@ protected:
     virtual void beforeClose() = 0;
 
 private slots:
+    // Back and Next end by dropping the input that came while the new page
+    // was being prepared: it was meant for the page shown until then.
     void backButtonClicked();
     void nextButtonClicked();
     void cancelButtonClicked();
