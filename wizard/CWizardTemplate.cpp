@@ -12,6 +12,9 @@
 #include <QSizePolicy>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Where the page on display sits in the content grid.
@@ -158,7 +161,7 @@ void CWizardTemplate::nextButtonClicked()
     // Keyboard focus on a page that is hidden now would swallow Enter.
     if (focusOnOutgoing && buttons[kNext]->isEnabled())
         buttons[kNext]->setFocus();
-    CQueuedInputDrain::drain(this);
+    dropInputGivenMeanwhile();
 }
 
 void CWizardTemplate::setButtonsForIndex()
@@ -192,7 +195,17 @@ void CWizardTemplate::backButtonClicked()
     showNewestPage(nullptr);
     cameBack = true;
     status.store(0);
-    CQueuedInputDrain::drain(this);
+    dropInputGivenMeanwhile();
+}
+
+void CWizardTemplate::dropInputGivenMeanwhile()
+{
+    // With every button off (the update page while it runs) there is nothing
+    // such input could press, and the work the page has just started must
+    // not be seen to end within this slot.
+    const auto usable = [](const QPushButton *button) { return button->isEnabled(); };
+    if (std::any_of(std::begin(buttons), std::end(buttons), usable))
+        CQueuedInputDrain::drain(this);
 }
 
 void CWizardTemplate::cancelButtonClicked()

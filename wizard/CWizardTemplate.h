@@ -75,8 +75,6 @@ protected:
     virtual void beforeClose() = 0;
 
 private slots:
-    // Back and Next end by dropping the input that came while the new page
-    // was being prepared: it was meant for the page shown until then.
     void backButtonClicked();
     void nextButtonClicked();
     void cancelButtonClicked();
@@ -90,6 +88,9 @@ private:
     void setButtonEnabled(int index, bool enable);
     // Button labels and states after Next reached currentIndex.
     void setButtonsForIndex();
+    // Drops the clicks and keys that came while the new page was being
+    // prepared (CQueuedInputDrain): they were meant for the page before.
+    void dropInputGivenMeanwhile();
 
     std::atomic<int> status;
     QVBoxLayout *mainLayout;
