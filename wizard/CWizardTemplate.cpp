@@ -1,5 +1,7 @@
 #include "CWizardTemplate.h"
 
+#include "CQueuedInputDrain.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +11,9 @@
 #include <QPushButton>
 #include <QSizePolicy>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -156,6 +161,7 @@ void CWizardTemplate::nextButtonClicked()
     // Keyboard focus on a page that is hidden now would swallow Enter.
     if (focusOnOutgoing && buttons[kNext]->isEnabled())
         buttons[kNext]->setFocus();
+    dropInputGivenMeanwhile();
 }
 
 void CWizardTemplate::setButtonsForIndex()
@@ -189,6 +195,17 @@ void CWizardTemplate::backButtonClicked()
     showNewestPage(nullptr);
     cameBack = true;
     status.store(0);
+    dropInputGivenMeanwhile();
+}
+
+void CWizardTemplate::dropInputGivenMeanwhile()
+{
+    // With every button off (the update page while it runs) there is nothing
+    // such input could press, and the work the page has just started must
+    // not be seen to end within this slot.
+    const auto usable = [](const QPushButton *button) { return button->isEnabled(); };
+    if (std::any_of(std::begin(buttons), std::end(buttons), usable))
+        CQueuedInputDrain::drain(this);
 }
 
 void CWizardTemplate::cancelButtonClicked()

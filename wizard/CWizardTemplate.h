@@ -88,6 +88,9 @@ private:
     void setButtonEnabled(int index, bool enable);
     // Button labels and states after Next reached currentIndex.
     void setButtonsForIndex();
+    // Drops the clicks and keys that came while the new page was being
+    // prepared (CQueuedInputDrain): they were meant for the page before.
+    void dropInputGivenMeanwhile();
 
     std::atomic<int> status;
     QVBoxLayout *mainLayout;

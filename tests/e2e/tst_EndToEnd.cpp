@@ -17,8 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -92,6 +97,34 @@ QString pagesUnlikePicture(const QString &folder, const QString &picturePath)
         .arg(picturePath, unlike.join(QStringLiteral(", ")));
 }
 #endif
+
+// A socket that takes every connection into its backlog and never reads or
+// writes a byte: a system bus that never answers.
+struct SilentSocket
+{
+    explicit SilentSocket(const QString &path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (size_t(name.size()) >= sizeof address.sun_path)
+            return;
+        std::copy(name.begin(), name.end(), address.sun_path);
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        listening = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+                    ::listen(fd, SOMAXCONN) == 0;
+    }
+    ~SilentSocket()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    SilentSocket(const SilentSocket &) = delete;
+    SilentSocket &operator=(const SilentSocket &) = delete;
+
+    int fd = -1;
+    bool listening = false;
+};
 
 } // namespace
 
@@ -196,18 +229,22 @@ void TestEndToEnd::road()
 // The program as a technician receives it, copied, once as it is and once
 // with one byte of its embedded image flipped (a bad copy to a stick, a bit
 // gone bad on disk): the autopilot, which is the real wizard pressed through
-// to Finish, against a simulated board.
+// to Finish, against a simulated board. Its lock against sleep may meet a
+// system bus that takes the connection and never says a word.
 void TestEndToEnd::copyOfTheProgram_data()
 {
     QTest::addColumn<bool>("flipByte");
+    QTest::addColumn<bool>("silentBus");
 
-    QTest::newRow("intact copy: updated") << false;
-    QTest::newRow("one byte of the image flipped: nothing sent") << true;
+    QTest::newRow("intact copy: updated") << false << false;
+    QTest::newRow("one byte of the image flipped: nothing sent") << true << false;
+    QTest::newRow("system bus that never answers: updated, and the program ends") << false << true;
 }
 
 void TestEndToEnd::copyOfTheProgram()
 {
     QFETCH(bool, flipByte);
+    QFETCH(bool, silentBus);
 
     const QByteArray image = fileContents(QStringLiteral(FIRMWARE_IMAGE_FILE));
     QByteArray program = fileContents(QStringLiteral(AUTOPILOT_PATH));
@@ -234,6 +271,13 @@ void TestEndToEnd::copyOfTheProgram()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // The transport library beside the original, not the copy.
     environment.insert(QStringLiteral("LD_LIBRARY_PATH"), QFileInfo(QStringLiteral(AUTOPILOT_PATH)).absolutePath());
+    std::unique_ptr<SilentSocket> bus;
+    if (silentBus) {
+        const QString busPath = copyDir.filePath(QStringLiteral("silent-bus"));
+        bus = std::make_unique<SilentSocket>(busPath);
+        QVERIFY(bus->listening);
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + busPath);
+    }
     pilot.setProcessEnvironment(environment);
     const QString pictures = copyDir.filePath(QStringLiteral("pages"));
     pilot.start(copy, QStringList{pictures});

@@ -5,9 +5,12 @@
 #include "WizardStatus.h"
 #include "WizardTexts.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -23,13 +26,38 @@ void script(CScriptedTargetAccess &boards, const QStringList &paths, const QStri
         boards.names[paths.first().toStdString()] = name.toStdString();
 }
 
-// Next from the welcome page twice: the detection page runs on entry.
-void walkToDetection(CTiskarUpdater &wizard)
+// Next from the welcome page twice, clicked or by Enter: the detection page
+// runs on entry.
+void walkToDetection(CTiskarUpdater &wizard, bool byEnter)
 {
-    pressWizardButton(wizard, "nextButton");
-    pressWizardButton(wizard, "nextButton");
+    for (int page = 0; page < 2; ++page) {
+        if (byEnter)
+            QTest::keyClick(wizard.focusWidget() ? wizard.focusWidget() : &wizard, Qt::Key_Return);
+        else
+            pressWizardButton(wizard, "nextButton");
+    }
     QVERIFY(wizard.getDetectDevicePage());
-    QTRY_VERIFY(wizard.getDetectDevicePage()->isVisible());
+    QTRY_VERIFY(wizard.getDetectDevicePage()->isVisible() || wizard.getCurrentIndex() != 2);
+    QCOMPARE(wizard.getCurrentIndex(), 2);
+}
+
+// A second click on Next, or a second Enter, given while the detection
+// blocks the GUI thread: it reaches the window through the program's queue,
+// as the platform's input does, and waits there.
+void queueAgain(CTiskarUpdater &wizard, const QString &input)
+{
+    QWindow *window = wizard.windowHandle();
+    if (input == "click") {
+        QPushButton *next = wizardButton(wizard, "nextButton");
+        const QPoint at = next->mapTo(&wizard, next->rect().center());
+        QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, at, wizard.mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, at, wizard.mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    } else {
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
+    }
 }
 
 } // namespace
@@ -143,23 +171,29 @@ void TestCDetectDevicePage::searchOutcome()
 }
 
 // Next after the search, and after the answers clicked in turn: the last
-// one counts.
+// one counts. Next clicked twice or Enter pressed twice on the instructions
+// leaves the question waiting: the second press came before it was shown.
 void TestCDetectDevicePage::nextAfterSearch_data()
 {
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QString>("again"); // "click" or "enter" given again during the detection
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("finishMessage");
 
     const QStringList one{"/dev/parvel/a"};
-    QTest::newRow("no board: message 2") << QStringList{} << QString() << QStringList{} << 4 << kFinishMessages[2];
-    QTest::newRow("two boards: message 3")
-        << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString() << QStringList{} << 4 << kFinishMessages[3];
-    QTest::newRow("one board: update page") << one << "PJ" << QStringList{} << 3 << QString();
-    QTest::newRow("No: message 7") << one << "PJ" << QStringList{"no"} << 4 << kFinishMessages[7];
-    QTest::newRow("No, Yes: update page") << one << "PJ" << QStringList{"no", "yes"} << 3 << QString();
-    QTest::newRow("Yes again: update page") << one << "PJ" << QStringList{"yes"} << 3 << QString();
+    const QString once;
+    QTest::newRow("no board: message 2")
+        << QStringList{} << QString() << QStringList{} << once << 4 << kFinishMessages[2];
+    QTest::newRow("two boards: message 3") << QStringList{"/dev/parvel/a", "/dev/parvel/b"} << QString()
+                                           << QStringList{} << once << 4 << kFinishMessages[3];
+    QTest::newRow("one board: update page") << one << "PJ" << QStringList{} << once << 3 << QString();
+    QTest::newRow("No: message 7") << one << "PJ" << QStringList{"no"} << once << 4 << kFinishMessages[7];
+    QTest::newRow("No, Yes: update page") << one << "PJ" << QStringList{"no", "yes"} << once << 3 << QString();
+    QTest::newRow("Yes again: update page") << one << "PJ" << QStringList{"yes"} << once << 3 << QString();
+    QTest::newRow("Next clicked twice: the question waits") << one << "PJ" << QStringList{} << "click" << 3 << QString();
+    QTest::newRow("Enter pressed twice: the question waits") << one << "PJ" << QStringList{} << "enter" << 3 << QString();
 }
 
 void TestCDetectDevicePage::nextAfterSearch()
@@ -167,14 +201,24 @@ void TestCDetectDevicePage::nextAfterSearch()
     QFETCH(QStringList, paths);
     QFETCH(QString, name);
     QFETCH(QStringList, clicks);
+    QFETCH(QString, again);
     QFETCH(int, index);
 
     CScriptedTargetAccess boards;
     script(boards, paths, name);
     CTiskarUpdater wizard(DeviceServices{&boards, nullptr, nullptr});
+    if (!again.isEmpty())
+        boards.whileQuerying = [&] { queueAgain(wizard, again); };
     wizard.show();
-    walkToDetection(wizard);
+    walkToDetection(wizard, again == "enter");
+    if (QTest::currentTestFailed())
+        return;
     CDetectDevicePage *page = wizard.getDetectDevicePage();
+    if (!again.isEmpty()) {
+        QVERIFY(!wizard.getUpdatePage());
+        QVERIFY(namedChild<QLabel>(*page, "questionLabel")->isVisible());
+        QVERIFY(namedChild<QRadioButton>(*page, "yesButton")->isChecked());
+    }
     if (!clicks.isEmpty()) {
         QTRY_VERIFY(namedChild<QRadioButton>(*page, "yesButton")->isVisible());
         for (const QString &answer : clicks)

@@ -10,6 +10,8 @@ int CScriptedTargetAccess::findTargets(std::list<std::string> &found)
 std::string CScriptedTargetAccess::queryTargetName(const std::string &path)
 {
     queried.push_back(path);
+    if (whileQuerying)
+        whileQuerying();
     const auto name = names.find(path);
     return name == names.end() ? std::string() : name->second;
 }

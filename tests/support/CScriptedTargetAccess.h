@@ -2,6 +2,7 @@
 
 #include "ITargetAccess.h"
 
+#include <functional>
 #include <list>
 #include <map>
 #include <string>
@@ -9,7 +10,8 @@
 
 // Scripted boards for the detection page: `paths` are what enumeration
 // finds, `names` what each path answers to the identity query (a path not
-// in `names` is silent). Every call is recorded.
+// in `names` is silent), and `whileQuerying` runs in the query, where the
+// real one blocks the GUI thread. Every call is recorded.
 class CScriptedTargetAccess final : public ITargetAccess
 {
 public:
@@ -18,6 +20,7 @@ public:
 
     std::vector<std::string> paths;
     std::map<std::string, std::string> names;
+    std::function<void()> whileQuerying;
 
     int findCalls = 0;
     std::vector<std::string> queried;
