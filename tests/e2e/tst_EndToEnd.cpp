@@ -80,8 +80,12 @@ QString pagesUnlikePicture(const QString &folder, const QString &picturePath)
     const int gaps = picture.width() - names.size() * page.width();
     if (picture.height() != page.height() || gaps < 0 || gaps % (names.size() - 1) != 0)
         return QStringLiteral("%1 is %2 x %3 pixels: not %4 pages of %5 x %6 side by side")
-            .arg(picturePath).arg(picture.width()).arg(picture.height()).arg(names.size())
-            .arg(page.width()).arg(page.height());
+            .arg(picturePath)
+            .arg(picture.width())
+            .arg(picture.height())
+            .arg(names.size())
+            .arg(page.width())
+            .arg(page.height());
     const int step = page.width() + gaps / (names.size() - 1);
     QStringList unlike;
     for (int i = 0; i < names.size(); ++i) {
