@@ -24,3 +24,7 @@ std::string printableText(const std::string &text);
 
 // "0x0000abcd": sums and status words as the board's documentation gives them.
 std::string hexWord(uint32_t value);
+
+// The system's text for an errno value, as strerror gives it, but safe on
+// any thread.
+std::string errnoText(int error);

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr int kMaxDiscardReads = 256;
 constexpr std::chrono::milliseconds kDrainPoll{2};
 
