@@ -8,7 +8,10 @@
 // line an event. The layer knows nothing of the program's logging: the
 // program installs a sink that forwards the lines; without one they are
 // dropped. Any thread may log.
-enum class DeviceLogLevel { Info, Warning };
+enum class DeviceLogLevel {
+    Info,
+    Warning,
+};
 using DeviceLogSink = std::function<void(DeviceLogLevel level, const std::string &line)>;
 
 // Replaces the sink; an empty one drops every line.

@@ -103,7 +103,7 @@ struct LibraryReport
     bool operator!=(const LibraryReport &other) const
     {
         return sendResult != other.sendResult || receiveResult != other.receiveResult
-            || replyLength != other.replyLength || first != other.first || second != other.second;
+               || replyLength != other.replyLength || first != other.first || second != other.second;
     }
 };
 

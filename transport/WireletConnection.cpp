@@ -55,7 +55,8 @@ int WireletConnection::open(const char *path, int timeoutMs, std::unique_ptr<Wir
     return WIRELET_OK;
 }
 
-WireletConnection::WireletConnection(BoardNode node, int timeoutMs) : m_node(std::move(node)), m_timeoutMs(timeoutMs)
+WireletConnection::WireletConnection(BoardNode node, int timeoutMs)
+    : m_node(std::move(node)), m_timeoutMs(timeoutMs)
 {
 }
 
