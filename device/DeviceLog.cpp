@@ -58,7 +58,7 @@ std::string printableText(const std::string &text)
             continue;
         }
         char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte); // NOLINT(cert-err33-c): four characters always fit
         printable += escaped;
     }
     return printable;
