@@ -36,7 +36,7 @@
 namespace {
 
 constexpr std::size_t kImageSize = IMAGE_SIZE; // the real image's, from the build
-constexpr const char *kBuildType = BUILD_TYPE;  // what was measured: the library and simulator are built alike
+constexpr const char *kBuildType = BUILD_TYPE; // what was measured: the library and simulator are built alike
 constexpr int kRounds = 5;
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -172,7 +172,8 @@ void stopSimulator(Simulator &sim)
 class WatchedTransport final : public CForwardingTransport
 {
 public:
-    WatchedTransport() : CForwardingTransport(libraryTransport()) {}
+    WatchedTransport()
+        : CForwardingTransport(libraryTransport()) {}
 
     long residentPeak = 0;
     int32_t maxPacket = 0;

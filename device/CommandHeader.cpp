@@ -11,9 +11,14 @@ using namespace CommandHeaderLayout;
 uint8_t classOf(uint8_t command)
 {
     switch (command) {
-    case 'A': case 'C': case 'D': case 'Q': case 'T':
+    case 'A':
+    case 'C':
+    case 'D':
+    case 'Q':
+    case 'T':
         return kUpperClass;
-    case 'a': case 'n':
+    case 'a':
+    case 'n':
         return kLowerClass;
     default:
         return 0;

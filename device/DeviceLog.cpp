@@ -1,6 +1,7 @@
 #include "DeviceLog.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -57,7 +58,7 @@ std::string printableText(const std::string &text)
             continue;
         }
         char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte); // NOLINT(cert-err33-c): four characters always fit
         printable += escaped;
     }
     return printable;
@@ -66,6 +67,24 @@ std::string printableText(const std::string &text)
 std::string hexWord(uint32_t value)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
+    std::snprintf(text, sizeof text, "0x%08x", value); // NOLINT(cert-err33-c): ten characters always fit
     return text;
+}
+
+namespace {
+
+// strerror_r comes in two forms: GNU's returns the text, POSIX's fills the buffer.
+[[maybe_unused]] const char *errnoTextOf(const char *text, const char *) { return text; }
+[[maybe_unused]] const char *errnoTextOf(int, const char *buffer) { return buffer; }
+
+} // namespace
+
+std::string errnoText(int error)
+{
+    char buffer[256] = {};
+#ifdef _WIN32
+    return strerror_s(buffer, sizeof buffer, error) == 0 ? buffer : "error " + std::to_string(error);
+#else
+    return errnoTextOf(strerror_r(error, buffer, sizeof buffer), buffer);
+#endif
 }

@@ -8,7 +8,10 @@
 // line an event. The layer knows nothing of the program's logging: the
 // program installs a sink that forwards the lines; without one they are
 // dropped. Any thread may log.
-enum class DeviceLogLevel { Info, Warning };
+enum class DeviceLogLevel {
+    Info,
+    Warning,
+};
 using DeviceLogSink = std::function<void(DeviceLogLevel level, const std::string &line)>;
 
 // Replaces the sink; an empty one drops every line.
@@ -24,3 +27,7 @@ std::string printableText(const std::string &text);
 
 // "0x0000abcd": sums and status words as the board's documentation gives them.
 std::string hexWord(uint32_t value);
+
+// The system's text for an errno value, as strerror gives it, but safe on
+// any thread.
+std::string errnoText(int error);

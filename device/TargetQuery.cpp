@@ -31,7 +31,7 @@ std::string queryTargetName(IDeviceIo &io, const std::string &path)
         io.pause(kQueryPauseMs);
     }
 
-    const std::string name = link.replyName();
+    std::string name = link.replyName();
     link.found = !name.empty();
     // The open failure has been logged already; a board that opened but gave
     // no name is the other way to "no projector", and support must tell them apart.

@@ -16,6 +16,7 @@ static_assert(kBurnSucceeded == WizardStatus::kSuccess && kBurnFailed == WizardS
 // QThread::wait() returns only after run() has ended, but through Qt's own
 // synchronisation, which the race checker cannot see: Qt is not built for
 // it. These two tell it that one order; in other builds they are nothing.
+// clang-format off
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
 static void raceCheckerRelease(void *thread) { __tsan_release(thread); }
@@ -24,6 +25,7 @@ static void raceCheckerAcquire(void *thread) { __tsan_acquire(thread); }
 static void raceCheckerRelease(void *) {}
 static void raceCheckerAcquire(void *) {}
 #endif
+// clang-format on
 
 CBurnFirmwareThread::CBurnFirmwareThread(CUpdatePage *owner, CTiskarUpdater *updater)
     : QThread(nullptr)

@@ -10,7 +10,6 @@
 #include <QDeadlineTimer>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -93,7 +92,7 @@ int takeLock(QDBusConnection &bus, const QDeadlineTimer &deadline, QString *fail
     // The reply's goes with it.
     const int copy = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
-        *failure = QStringLiteral("the descriptor could not be kept: ") + QString::fromLocal8Bit(std::strerror(errno));
+        *failure = QStringLiteral("the descriptor could not be kept: ") + qt_error_string(errno);
     return copy;
 }
 

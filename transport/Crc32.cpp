@@ -34,8 +34,9 @@ uint32_t crc32Update(uint32_t running, const uint8_t *bytes, std::size_t size)
     // The bytes are combined one by one, not loaded as words, so neither the
     // host's byte order nor the buffer's alignment matters.
     for (; size >= 8; size -= 8, bytes += 8) {
-        const uint32_t low = running ^ (uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16
-                                        | uint32_t(bytes[3]) << 24);
+        const uint32_t word = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16
+                              | uint32_t(bytes[3]) << 24;
+        const uint32_t low = running ^ word;
         running = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24]
                   ^ t[3][bytes[4]] ^ t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
     }

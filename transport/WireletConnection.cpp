@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr int kMaxDiscardReads = 256;
 constexpr std::chrono::milliseconds kDrainPoll{2};
 
@@ -55,7 +55,8 @@ int WireletConnection::open(const char *path, int timeoutMs, std::unique_ptr<Wir
     return WIRELET_OK;
 }
 
-WireletConnection::WireletConnection(BoardNode node, int timeoutMs) : m_node(std::move(node)), m_timeoutMs(timeoutMs)
+WireletConnection::WireletConnection(BoardNode node, int timeoutMs)
+    : m_node(std::move(node)), m_timeoutMs(timeoutMs)
 {
 }
 

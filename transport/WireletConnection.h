@@ -67,9 +67,9 @@ private:
     bool m_connected = false;
     int32_t m_maxPacket = 0;
     int32_t m_littleEndian = 1;
-    uint32_t m_connection = 0; // this connection's id, in every frame of it
-    uint32_t m_sequence = 0;   // the number of the DATA frame sent last
-    bool m_answerTaken = false; // its answer arrived (it may still be handed out)
+    uint32_t m_connection = 0;      // this connection's id, in every frame of it
+    uint32_t m_sequence = 0;        // the number of the DATA frame sent last
+    bool m_answerTaken = false;     // its answer arrived (it may still be handed out)
     std::size_t m_cutFrameRest = 0; // bytes of a frame given up half-way, still owed to the line
     WireletFrameReader m_reader;
     // The current answer's payload and how much of it was handed out.

@@ -152,17 +152,17 @@ extern "C" {
 
 typedef enum WireletResult {
     WIRELET_OK = 0,
-    WIRELET_ERR_ARGUMENT = 1,  /* null pointer, zero length or unknown mode */
-    WIRELET_ERR_PORT = 2,      /* a port other than 0 */
-    WIRELET_ERR_OPEN = 3,      /* the node cannot be opened or is no character device */
-    WIRELET_ERR_BUSY = 4,      /* another process holds the node */
-    WIRELET_ERR_HANDLE = 5,    /* unknown or closed handle */
-    WIRELET_ERR_STATE = 6,     /* not connected, or already connected */
-    WIRELET_ERR_TIMEOUT = 7,   /* the board did not take or give the bytes in time */
-    WIRELET_ERR_HANGUP = 8,    /* the board went away (end of file, hang-up) */
-    WIRELET_ERR_IO = 9,        /* any other failure of the node */
-    WIRELET_ERR_PROTOCOL = 10, /* the board's answer breaks the wire rules */
-    WIRELET_ERR_OPTION = 11,   /* unknown option */
+    WIRELET_ERR_ARGUMENT = 1,   /* null pointer, zero length or unknown mode */
+    WIRELET_ERR_PORT = 2,       /* a port other than 0 */
+    WIRELET_ERR_OPEN = 3,       /* the node cannot be opened or is no character device */
+    WIRELET_ERR_BUSY = 4,       /* another process holds the node */
+    WIRELET_ERR_HANDLE = 5,     /* unknown or closed handle */
+    WIRELET_ERR_STATE = 6,      /* not connected, or already connected */
+    WIRELET_ERR_TIMEOUT = 7,    /* the board did not take or give the bytes in time */
+    WIRELET_ERR_HANGUP = 8,     /* the board went away (end of file, hang-up) */
+    WIRELET_ERR_IO = 9,         /* any other failure of the node */
+    WIRELET_ERR_PROTOCOL = 10,  /* the board's answer breaks the wire rules */
+    WIRELET_ERR_OPTION = 11,    /* unknown option */
     WIRELET_ERR_TOO_LARGE = 12, /* more bytes than the board's largest packet or a frame holds */
     WIRELET_ERR_NO_MEMORY = 13, /* the library could not get the memory the call needs */
     WIRELET_ERR_INTERNAL = 14   /* any other failure inside the library (e.g. no random source

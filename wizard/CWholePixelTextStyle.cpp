@@ -159,7 +159,8 @@ bool CWholePixelTextStyle::drawAtDeviceSize(QPainter *painter, const QRect &rect
     });
     if (overflows && !(flags & Qt::TextDontClip))
         painter->setClipRect(QRectF(corner - QPointF(std::round(corner.x()), std::round(corner.y())),
-                                    QSizeF(rect.size()) * scale), Qt::IntersectClip);
+                                    QSizeF(rect.size()) * scale),
+                             Qt::IntersectClip);
     painter->setFont(font);
     const QFontMetrics metrics(font, painter->device());
     const int lineFlags = (flags & (Qt::AlignHorizontal_Mask | Qt::TextHideMnemonic | Qt::TextShowMnemonic))

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include <poll.h>
@@ -76,7 +75,7 @@ DeviceHandle CLinuxDeviceIo::open(const std::string &path)
                              + ": this user may not open the board; install the udev rule that comes with the"
                                " program (it gives the logged-in user access) and plug the projector in again");
         else
-            logDeviceWarning("cannot open " + path + ": " + std::strerror(error));
+            logDeviceWarning("cannot open " + path + ": " + errnoText(error));
         return kInvalidHandle;
     case BoardNodeError::NotADevice:
         // Only a board's node is written to; a path that has become a plain

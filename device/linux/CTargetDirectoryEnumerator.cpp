@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 #include <dirent.h>
@@ -23,7 +22,7 @@ std::vector<std::string> entryNames(const std::string &directory)
     DIR *dir = ::opendir(directory.c_str());
     if (!dir)
         return names;
-    while (const dirent *entry = ::readdir(dir)) {
+    while (const dirent *entry = ::readdir(dir)) { // NOLINT(concurrency-mt-unsafe): the stream is this call's own
         const std::string name = entry->d_name;
         if (name != "." && name != "..")
             names.push_back(name);
@@ -39,7 +38,7 @@ bool isCharacterDevice(const std::string &path, dev_t &node)
 {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) {
-        logDeviceInfo("skipped " + path + ": " + std::strerror(errno));
+        logDeviceInfo("skipped " + path + ": " + errnoText(errno));
         return false;
     }
     if (!S_ISCHR(info.st_mode)) {
@@ -67,7 +66,7 @@ CTargetDirectoryEnumerator::CTargetDirectoryEnumerator(std::vector<std::string> 
 std::vector<std::string> CTargetDirectoryEnumerator::platformDirectories()
 {
     std::vector<std::string> directories{kSystemDirectory};
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR"); // NOLINT(concurrency-mt-unsafe): the program never sets its environment
     if (runtime && *runtime)
         directories.push_back(std::string(runtime) + kUserSubdirectory);
     return directories;

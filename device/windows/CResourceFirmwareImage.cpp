@@ -15,7 +15,7 @@ public:
         if (!type)
             return false;
         char name[16];
-        std::snprintf(name, sizeof name, "#%d", id);
+        std::snprintf(name, sizeof name, "#%d", id); // NOLINT(cert-err33-c): any int fits
         const HMODULE module = GetModuleHandleA(nullptr);
         const HRSRC resource = FindResourceA(module, name, type);
         if (!resource)

@@ -27,7 +27,7 @@ struct OpenBoard
 
 OpenBoard *boardOf(DeviceHandle handle)
 {
-    return reinterpret_cast<OpenBoard *>(handle);
+    return reinterpret_cast<OpenBoard *>(handle); // NOLINT(performance-no-int-to-ptr): the handle is the pointer open() gave out
 }
 
 HANDLE newEvent()

@@ -25,8 +25,8 @@ const CScriptedDeviceIo::Board *CScriptedDeviceIo::boardOf(DeviceHandle handle) 
 // The bytes go out at once; the call still lasts its whole time.
 bool CScriptedDeviceIo::write(DeviceHandle handle, const uint8_t *data, std::size_t size, int milliseconds)
 {
-    events.push_back("write " + std::to_string(milliseconds) + " " +
-                     hexBytes(std::vector<uint8_t>(data, data + size)));
+    events.push_back("write " + std::to_string(milliseconds) + " "
+                     + hexBytes(std::vector<uint8_t>(data, data + size)));
     const Board *board = boardOf(handle);
     if (board) {
         m_writtenHandle = handle;

@@ -34,12 +34,12 @@ std::string timedQuery(CLinuxTargetAccess &targets, const std::string &path, qin
 
 // What a board on a bare pseudo-terminal does once the query is in.
 enum class BareBoard {
-    ReplyInPieces,      // 20 bytes at 600 ms, the rest at 800 ms
+    ReplyInPieces,       // 20 bytes at 600 ms, the rest at 800 ms
     FullReplyThenHangUp, // 276 bytes at 600 ms, then the line is closed
-    HangUpAfterQuery,   // closes the line at once, no reply
-    EndOfFile,          // the line signals end of file at 600 ms
-    FullLine,           // the line is full before the query; drained at 200 ms
-    KernelLineMode,     // the line as the kernel sets it up; 276 bytes at 600 ms, then listens
+    HangUpAfterQuery,    // closes the line at once, no reply
+    EndOfFile,           // the line signals end of file at 600 ms
+    FullLine,            // the line is full before the query; drained at 200 ms
+    KernelLineMode,      // the line as the kernel sets it up; 276 bytes at 600 ms, then listens
 };
 
 // Reads the board's end of the line until the query has come in whole; false
@@ -182,7 +182,7 @@ private slots:
         // A full buffer does not end the exchange early.
         QTest::newRow("no NUL") << QStringList{"--no-nul"} << repeated;
         QTest::newRow("line in the kernel's default mode") << QStringList{"--kernel-line-mode"}
-                                                          << QByteArray("VELVANE SIM-1");
+                                                           << QByteArray("VELVANE SIM-1");
     }
 
     void query()
@@ -249,8 +249,10 @@ private slots:
         boardThread.join();
         // The query leaves the line as it found it.
         termios after;
+        // clang-format off
         const bool settingsKept = hangsUp(board) || (tcgetattr(line, &after) == 0 && after.c_lflag == before.c_lflag
                                                      && after.c_iflag == before.c_iflag && after.c_oflag == before.c_oflag);
+        // clang-format on
         if (!hangsUp(board))
             ::close(master);
         ::close(line);

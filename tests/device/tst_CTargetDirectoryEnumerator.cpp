@@ -85,7 +85,7 @@ private slots:
         QVERIFY(root.isValid());
         QVERIFY(layOut(root.path(), entries));
         const CTargetDirectoryEnumerator enumerator({(root.path() + "/dev").toStdString(),
-                                                    (root.path() + "/run/").toStdString()});
+                                                     (root.path() + "/run/").toStdString()});
 
         std::list<std::string> paths{"kept"};
         const int count = enumerator.findTargets(paths);

@@ -115,8 +115,8 @@ struct SilentSocket
             return;
         std::copy(name.begin(), name.end(), address.sun_path);
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        listening = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-                    ::listen(fd, SOMAXCONN) == 0;
+        listening = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                    && ::listen(fd, SOMAXCONN) == 0;
     }
     ~SilentSocket()
     {

@@ -50,7 +50,15 @@ const QStringList kPacketOptions{"--max-packet", "2048"};
 // tests/faults/wine-rows (tools/windows/check-update).
 
 // What happens to the board's link after detection and before the download.
-enum class Swap { None, Removed, RegularFile, Fifo, OtherBoard, EndlessNode, Held };
+enum class Swap {
+    None,
+    Removed,
+    RegularFile,
+    Fifo,
+    OtherBoard,
+    EndlessNode,
+    Held,
+};
 
 // The names of this process's threads, Qt's pool threads left out. The
 // pages' image drawing may start some, which would idle for a while with
@@ -79,10 +87,12 @@ bool processGone(qint64 pid)
 // it is ended; true once it holds the lock.
 bool holdNode(const std::string &path, SpawnedProcess *holder)
 {
+    // clang-format off
     if (!spawnWithOutputPipe("/usr/bin/flock", {"--exclusive", "--nonblock", "--no-fork", path, "/bin/sh", "-c",
                                                 "echo held; exec sleep 60"},
                              holder))
         return false;
+    // clang-format on
     pollfd ready{holder->output, POLLIN, 0};
     char said[8] = {};
     if (::poll(&ready, 1, 5000) == 1 && ::read(holder->output, said, sizeof said) == 5
@@ -152,8 +162,10 @@ struct CFaultRig
             QVERIFY(other->start(boards.path() + "/elsewhere", kPacketOptions + QStringList{"--save", otherSaved}));
             otherPid = other->processId();
             QVERIFY(::unlink(link.c_str()) == 0);
+            // clang-format off
             QVERIFY(::symlink(QFileInfo(other->linkPath()).symLinkTarget().toLocal8Bit().constData(),
                               link.c_str()) == 0);
+            // clang-format on
             break;
         case Swap::Held:
             // Another program holds the node, as a second updater would.
@@ -282,7 +294,9 @@ private slots:
     void initTestCase()
     {
         std::thread([] {}).join();
-        { const CSleepInhibitor awake; }
+        {
+            const CSleepInhibitor awake;
+        }
         CTiskarUpdater wizard(DeviceServices{});
         wizard.show();
         QVERIFY(QTest::qWaitForWindowExposed(&wizard));

@@ -9,7 +9,8 @@
 class FuzzInput
 {
 public:
-    FuzzInput(const uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+    FuzzInput(const uint8_t *data, std::size_t size)
+        : m_data(data), m_size(size) {}
 
     bool empty() const { return m_at >= m_size; }
     uint8_t byte() { return empty() ? 0 : m_data[m_at++]; }

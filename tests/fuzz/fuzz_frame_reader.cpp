@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxPayload = 2048; // also what a frame may carry here
+constexpr std::size_t kMaxPayload = 2048;     // also what a frame may carry here
 constexpr std::size_t kMaxStream = 64 * 1024; // fits a socket pair's buffer
 
 struct Planted

@@ -16,7 +16,8 @@ namespace {
 class CFuzzBoard final : public IDeviceIo
 {
 public:
-    CFuzzBoard(const uint8_t *reply, std::size_t size) : m_reply(reply), m_size(size) {}
+    CFuzzBoard(const uint8_t *reply, std::size_t size)
+        : m_reply(reply), m_size(size) {}
 
     DeviceHandle open(const std::string &) override { return 3; }
     bool write(DeviceHandle, const uint8_t *, std::size_t, int) override { return true; }

@@ -17,7 +17,8 @@ class CGatedTransport final : public CForwardingTransport
 public:
     static constexpr int kLineFailure = 3;
 
-    CGatedTransport(ITransport &board, int patienceMs) : CForwardingTransport(board), m_patienceMs(patienceMs) {}
+    CGatedTransport(ITransport &board, int patienceMs)
+        : CForwardingTransport(board), m_patienceMs(patienceMs) {}
 
     // Lets one held reply (or the next one) through.
     void open() { m_gate.release(); }

@@ -8,7 +8,8 @@
 class CForwardingTransport : public ITransport
 {
 public:
-    explicit CForwardingTransport(ITransport &inner) : m_inner(inner) {}
+    explicit CForwardingTransport(ITransport &inner)
+        : m_inner(inner) {}
 
     int commOpen(const char *path, int port, uint32_t *handle, int flags, int timeoutMs) override
     {

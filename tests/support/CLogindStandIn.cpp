@@ -114,16 +114,16 @@ bool CLogindStandIn::startBus()
             address.append(chunk, n);
     }
     address = address.trimmed();
-    return !address.isEmpty() && qputenv("DBUS_SYSTEM_BUS_ADDRESS", address) &&
-           QDBusConnection::systemBus().isConnected();
+    return !address.isEmpty() && qputenv("DBUS_SYSTEM_BUS_ADDRESS", address)
+           && QDBusConnection::systemBus().isConnected();
 }
 
 bool CLogindStandIn::startLogind()
 {
     if (m_logind.pid >= 0)
         return true;
-    if (spawnTied(QStringLiteral("python3"), {"-m", "dbusmock", "--system", "--template", "logind"}, &m_logind) &&
-        waitFor(logindOnBus, kStartMs))
+    if (spawnTied(QStringLiteral("python3"), {"-m", "dbusmock", "--system", "--template", "logind"}, &m_logind)
+        && waitFor(logindOnBus, kStartMs))
         return true;
     end(&m_logind);
     return false;

@@ -48,8 +48,10 @@ bool CRecordingTransport::littleEndian() const
 
 int CRecordingTransport::commOpen(const char *path, int port, uint32_t *handleOut, int flags, int timeoutMs)
 {
+    // clang-format off
     record("CommOpen(" + args({path ? path : "(null)", num(port), "*handle=" + num(handleOut ? *handleOut : 0),
                                num(flags), num(timeoutMs)}) + ")");
+    // clang-format on
     if (openResult == 0 && handleOut)
         *handleOut = handle;
     return openResult;
@@ -57,8 +59,10 @@ int CRecordingTransport::commOpen(const char *path, int port, uint32_t *handleOu
 
 int CRecordingTransport::commConnect(uint32_t h, int mode, uint8_t *options, int reserved1, int reserved2)
 {
+    // clang-format off
     record("CommConnect(" + args({num(h), num(mode), "*options=" + num(options ? *options : -1), num(reserved1),
                                   num(reserved2)}) + ")");
+    // clang-format on
     return connectResult;
 }
 
@@ -96,8 +100,10 @@ int CRecordingTransport::commSendData(uint32_t h, const void *data, uint32_t len
 
 int CRecordingTransport::commReceiveData(uint32_t h, void *buffer, uint32_t *length, uint8_t *more, uint8_t *status)
 {
+    // clang-format off
     record("CommReceiveData(" + args({num(h), "*length=" + num(length ? *length : 0), "*more=" + num(more ? *more : -1),
                                       "*status=" + num(status ? *status : -1)}) + ")");
+    // clang-format on
     if (!m_awaitingReply || m_packets == failReceiveAt)
         return lineFailure;
     m_awaitingReply = false;

@@ -43,7 +43,7 @@ public:
 
     // The script. Packet numbers count from 1.
     int openResult = 0;
-    uint32_t handle = 0x5A17;      // what CommOpen hands out
+    uint32_t handle = 0x5A17; // what CommOpen hands out
     int connectResult = 0;
     int largestPacketResult = 0;   // result of option 1
     int32_t largestPacket = 65536; // header included
@@ -51,10 +51,10 @@ public:
     int32_t byteOrder = 1;         // option 16: nonzero little-endian, zero big-endian
     int refusePacket = 0;          // its reply carries refuseStatus
     uint16_t refuseStatus = 1;
-    int32_t sumError = 0;          // added to the true sum in the last reply
-    bool sumInOtherOrder = false;  // the last reply's sum in the other byte order
-    int failSendAt = 0;            // that send returns lineFailure, the board sees nothing
-    int failReceiveAt = 0;         // that receive returns lineFailure, the reply area untouched
+    int32_t sumError = 0;         // added to the true sum in the last reply
+    bool sumInOtherOrder = false; // the last reply's sum in the other byte order
+    int failSendAt = 0;           // that send returns lineFailure, the board sees nothing
+    int failReceiveAt = 0;        // that receive returns lineFailure, the reply area untouched
     int lineFailure = 3;
     // A library with conventions of its own, on success: what CommSendData
     // and CommReceiveData return, the two one-byte values the receive sets,
@@ -76,7 +76,7 @@ private:
     bool littleEndian() const;
     void record(std::string text, std::vector<uint8_t> data = {});
 
-    int m_packets = 0;          // packets sent so far
+    int m_packets = 0; // packets sent so far
     bool m_awaitingReply = false;
     bool m_lastWasFinal = false;
     uint32_t m_sum = 0;

@@ -58,7 +58,7 @@ inline void failOnWarningHandler(QtMsgType type, const QMessageLogContext &conte
         QMutexLocker lock(&state.mutex);
         previous = state.previous;
         matched = type == QtWarningMsg && state.testFunction == QTest::currentTestFunction()
-            && state.pattern.match(message).hasMatch();
+                  && state.pattern.match(message).hasMatch();
     }
     if (previous)
         previous(type, context, message);

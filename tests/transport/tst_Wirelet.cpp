@@ -108,11 +108,11 @@ constexpr uint8_t kConnectOptions = 1;
 // What became of a download driven packet by packet.
 struct Transfer
 {
-    int result = WIRELET_OK;   // the first failing library call's code
-    int packets = 0;           // packets sent
-    uint16_t status = 0;       // the last reply's status
-    uint32_t sum = 0;          // our running sum
-    uint32_t reportedSum = 0;  // the last reply's checksum
+    int result = WIRELET_OK;  // the first failing library call's code
+    int packets = 0;          // packets sent
+    uint16_t status = 0;      // the last reply's status
+    uint32_t sum = 0;         // our running sum
+    uint32_t reportedSum = 0; // the last reply's checksum
 };
 
 // Sends `image` in packets of at most `maxPacket` bytes, one reply each,
@@ -221,13 +221,13 @@ board::InputItem awaitFrame(int master, uint8_t type, Bytes &pending)
 }
 
 // Opens and connects; fails the calling test otherwise.
-#define OPEN_AND_CONNECT(board, handle, timeoutMs)                                                              \
-    uint32_t handle = 0;                                                                                        \
-    QCOMPARE(CommOpen(qPrintable((board).linkPath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK));            \
-    QVERIFY(handle != 0);                                                                                       \
-    {                                                                                                           \
-        uint8_t options = kConnectOptions;                                                                      \
-        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));                    \
+#define OPEN_AND_CONNECT(board, handle, timeoutMs)                                                 \
+    uint32_t handle = 0;                                                                           \
+    QCOMPARE(CommOpen(qPrintable((board).linkPath()), 0, &handle, 0, timeoutMs), int(WIRELET_OK)); \
+    QVERIFY(handle != 0);                                                                          \
+    {                                                                                              \
+        uint8_t options = kConnectOptions;                                                         \
+        QCOMPARE(CommConnect(handle, WIRELET_MODE_BLOCKS, &options, 0, 0), int(WIRELET_OK));       \
     }
 
 } // namespace
@@ -556,8 +556,8 @@ private slots:
     void receiveOneAnswer_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QList<int>>("asked");     // the lengths asked for, one receive each
-        QTest::addColumn<QStringList>("results");  // "<length>[ more]" or the failure code
+        QTest::addColumn<QList<int>>("asked");    // the lengths asked for, one receive each
+        QTest::addColumn<QStringList>("results"); // "<length>[ more]" or the failure code
 
         const QString timeout = QString::number(WIRELET_ERR_TIMEOUT);
         QTest::newRow("in pieces") << QStringList() << QList<int>{4, 12, 1} << QStringList{"4 more", "12", timeout};
@@ -767,9 +767,9 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("firstTimeoutMs");
         QTest::addColumn<int>("firstConnect"); // the first handshake's result
-        QTest::addColumn<QString>("next");      // "connect" again, or the identity "query"
-        QTest::addColumn<int>("timeoutMs");     // for the next handshake or query
-        QTest::addColumn<int>("result");        // of the next handshake
+        QTest::addColumn<QString>("next");     // "connect" again, or the identity "query"
+        QTest::addColumn<int>("timeoutMs");    // for the next handshake or query
+        QTest::addColumn<int>("result");       // of the next handshake
 
         const QStringList cut{"--max-packet", "1048576", "--cut-frame", "1"};
         // Below the board's one-second pause, so the send gives up half-way;

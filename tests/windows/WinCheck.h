@@ -22,7 +22,7 @@ inline void fail(const char *file, int line, const std::string &what)
     ++failures();
 }
 
-template<typename A, typename B>
+template <typename A, typename B>
 void equal(const A &actual, const B &expected, const char *text, const char *file, int line)
 {
     if (actual == expected)
@@ -41,9 +41,9 @@ inline int finish(const char *program)
 
 } // namespace wincheck
 
-#define WIN_CHECK(cond) \
-    do { \
-        if (!(cond)) \
+#define WIN_CHECK(cond)                                \
+    do {                                               \
+        if (!(cond))                                   \
             wincheck::fail(__FILE__, __LINE__, #cond); \
     } while (0)
 #define WIN_CHECK_EQ(actual, expected) wincheck::equal((actual), (expected), #actual, __FILE__, __LINE__)

@@ -52,8 +52,8 @@ public:
 
     const std::string path;
     std::vector<uint8_t> received;
-    bool replyWritten = false;    // the whole reply went into the pipe
-    bool clientWentAway = false;  // the client's handle was closed
+    bool replyWritten = false;   // the whole reply went into the pipe
+    bool clientWentAway = false; // the client's handle was closed
     bool pipeCreated() const { return m_pipe != INVALID_HANDLE_VALUE; }
 
 private:
@@ -100,8 +100,10 @@ private:
             Sleep(m_replyDelayMs);
             const auto reply = board::identityReply(m_name, true);
             reset();
+            // clang-format off
             replyWritten = wait(WriteFile(m_pipe, reply.data(), DWORD(reply.size()), nullptr, &m_overlapped),
                                 kServerWaitMs) == long(reply.size());
+            // clang-format on
         }
         // The client's close ends the pipe: a read then fails as broken.
         uint8_t rest[64];

@@ -264,7 +264,7 @@ void TestCWizardTemplate::backRecreatesPreviousPageAndClearsStatus()
     QCOMPARE(wizard.activations.last().index, from - 1);
     QVERIFY(!wizard.activations.last().pageHadParent);
     QVERIFY(!wizard.activations.last().previousPageVisible); // the page area was already empty
-    QVERIFY(left);                                            // hidden, not destroyed
+    QVERIFY(left);                                           // hidden, not destroyed
     QVERIFY(left->isHidden());
     QTRY_VERIFY(wizard.pages.last()->isVisible());
     // Back leaves the buttons as they were.

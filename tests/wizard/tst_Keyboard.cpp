@@ -46,7 +46,7 @@ private slots:
 void TestKeyboard::enterFinishesTheWizard_data()
 {
     QTest::addColumn<QString>("detectionFocus"); // object name of the widget focused on the detection page
-    QTest::addColumn<bool>("spaceThere");         // Space pressed there before Enter
+    QTest::addColumn<bool>("spaceThere");        // Space pressed there before Enter
     QTest::addColumn<int>("refusedPacket");
     QTest::addColumn<QList<int>>("road"); // the page indices Enter passes through
     QTest::addColumn<int>("finishMessage");

@@ -334,8 +334,10 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
             const QPoint at = label->mapTo(&wizard, QPoint(0, 0));
             const QImage inPlace = drawn.copy(QRect(QPoint(qRound(at.x() * scale), qRound(at.y() * scale)), alone.size()));
             const QByteArray missing = missingColumns(inPlace, alone);
+            // clang-format off
             QVERIFY2(missing.isEmpty(), (describe(label) + " at scale " + QByteArray::number(scale)
                                          + " lacks the columns" + missing).constData());
+            // clang-format on
             // A line is spaced as its font is at the display's scale: words
             // neither run together nor fall apart.
             const bool oneLine = !label->text().contains(QLatin1Char('\n'))
@@ -343,8 +345,10 @@ void TestPageLayout::verifyPageStateFits(CutOffLabels &cutOff)
             if (oneLine) {
                 const QVector<int> gaps = gapsBetweenStrokes(inPlace);
                 const QVector<int> expected = gapsBetweenStrokes(setAtDeviceSize(*label, scale));
+                // clang-format off
                 QVERIFY2(gaps == expected, (describe(label) + " at scale " + QByteArray::number(scale) + " has the gaps "
                                             + gapList(gaps) + ", set alone " + gapList(expected)).constData());
+                // clang-format on
             }
             const QSize needed = neededSize(label);
             if (label->width() < needed.width() || label->height() < needed.height()) {

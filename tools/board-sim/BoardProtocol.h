@@ -19,7 +19,7 @@ constexpr std::size_t kCommandLengthOffset = 8;
 constexpr std::size_t kIdentityReplySize = 276;
 constexpr std::size_t kNameOffset = 16;
 constexpr std::size_t kNameFieldSize = kIdentityReplySize - kNameOffset;
-constexpr uint8_t kClassUpper = 0x53; // 'S'
+constexpr uint8_t kClassUpper = 0x53;   // 'S'
 constexpr uint8_t kQueryCommand = 0x51; // 'Q'
 
 // Download packets and their 16-byte replies.
@@ -43,11 +43,14 @@ enum PacketStatus : uint16_t {
     kStatusRefused = 1,      // refused on purpose (fault injection)
     kStatusBadSignature = 2, // signature or marker wrong
     kStatusBadKind = 3,
-    kStatusBadLength = 4,    // length field disagrees with the bytes received
-    kStatusTooLarge = 5,     // larger than the largest packet size stated
+    kStatusBadLength = 4, // length field disagrees with the bytes received
+    kStatusTooLarge = 5,  // larger than the largest packet size stated
 };
 
-enum class ByteOrder { Little, Big };
+enum class ByteOrder {
+    Little,
+    Big,
+};
 
 // The simulator's own byte-order helpers, on purpose: an independent reading
 // of the wire, not the program's code (common/ByteOrder.h) checked by itself.
@@ -70,7 +73,7 @@ enum class InputKind {
 struct InputItem
 {
     InputKind kind = InputKind::NeedMore;
-    std::size_t size = 0;          // bytes the item takes from the front
+    std::size_t size = 0; // bytes the item takes from the front
     // For Frame, and for NeedMore once a frame's header has arrived whole:
     uint8_t frameType = 0;
     uint32_t connection = 0;

@@ -17,8 +17,11 @@ constexpr double kMinBurstBytes = 4096;
 } // namespace
 
 BoardServer::BoardServer(PublishedPty &pty, const BoardConfig &config, std::ostream &report)
-    : m_pty(pty), m_config(config), m_report(report),
-      m_session(config.order, config.maxPacket, config.faults), m_lastRefill(Clock::now())
+    : m_pty(pty)
+    , m_config(config)
+    , m_report(report)
+    , m_session(config.order, config.maxPacket, config.faults)
+    , m_lastRefill(Clock::now())
 {
 }
 

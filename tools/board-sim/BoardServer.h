@@ -80,14 +80,14 @@ private:
     BoardConfig m_config;
     std::ostream &m_report;
     board::DownloadSession m_session;
-    bool m_stopped = false; // stopped answering for good
-    bool m_echoing = false; // --echo: the line only loops back from now on
-    uint32_t m_connection = 0; // the host's id for the current connection, 0: none
+    bool m_stopped = false;             // stopped answering for good
+    bool m_echoing = false;             // --echo: the line only loops back from now on
+    uint32_t m_connection = 0;          // the host's id for the current connection, 0: none
     std::vector<uint8_t> m_withheldAck; // --late-ack: the answer to the last HELLO
     Clock::time_point m_readPausedUntil{};
     std::vector<uint8_t> m_inbox;
     std::size_t m_inboxStart = 0;
-    std::size_t m_awaitedBytes = 0; // the pending frame's whole size once its header is in, else 0
+    std::size_t m_awaitedBytes = 0;  // the pending frame's whole size once its header is in, else 0
     Clock::time_point m_lastInput{}; // when a read last brought bytes
     std::vector<uint8_t> m_outbox;
     std::deque<Scheduled> m_scheduled;

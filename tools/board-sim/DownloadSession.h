@@ -32,8 +32,8 @@ struct PacketOutcome
         Vanish, // close the line and disappear
     };
     Action action = Action::Reply;
-    std::vector<uint8_t> reply; // normally kPacketHeaderSize bytes
-    int replyCount = 1;         // how many times `reply` is sent
+    std::vector<uint8_t> reply;  // normally kPacketHeaderSize bytes
+    int replyCount = 1;          // how many times `reply` is sent
     bool startsDownload = false; // the first packet of a download
     bool accepted = false;       // the last packet of a download the board accepts
     // Image bytes the packet carried when it was accepted (into the packet).

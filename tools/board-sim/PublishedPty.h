@@ -15,7 +15,10 @@ public:
     PublishedPty(const PublishedPty &) = delete;
     PublishedPty &operator=(const PublishedPty &) = delete;
 
-    enum class LineMode { Raw, KernelDefault };
+    enum class LineMode {
+        Raw,
+        KernelDefault,
+    };
 
     // Opens the pair and publishes the link `directory`/`linkName`
     // (creating the directory). False with a message on failure.

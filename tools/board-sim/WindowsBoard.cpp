@@ -90,7 +90,7 @@ int registerBoard(int number)
     // Without SetupDiRegisterDeviceInfo the device is a phantom and vanishes.
     bool ok = SetupDiCreateDeviceInfoA(set, instanceId(number).c_str(), &kInterfaceClass, nullptr, nullptr, 0,
                                        &device)
-        && SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr);
+              && SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr);
     SP_DEVICE_INTERFACE_DATA iface{};
     iface.cbSize = sizeof iface;
     ok = ok && SetupDiCreateDeviceInterfaceA(set, &device, &kInterfaceClass, nullptr, 0, &iface);
@@ -134,12 +134,12 @@ bool setLinked(int number, bool linked)
         return false;
     HKEY control = nullptr;
     bool ok = RegCreateKeyExA(iface, "#\\Control", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &control, nullptr)
-        == ERROR_SUCCESS;
+              == ERROR_SUCCESS;
     if (ok) {
         if (linked) {
             const DWORD one = 1;
             ok = RegSetValueExA(control, "Linked", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&one), sizeof one)
-                == ERROR_SUCCESS;
+                 == ERROR_SUCCESS;
         } else {
             RegDeleteValueA(control, "Linked");
         }
@@ -207,7 +207,8 @@ bool writeMessage(HANDLE pipe, const uint8_t *bytes, std::size_t size)
 class Board
 {
 public:
-    explicit Board(const Options &options) : m_options(options) {}
+    explicit Board(const Options &options)
+        : m_options(options) {}
 
     // Serves one client of the pipe until it goes.
     void serve(HANDLE pipe)

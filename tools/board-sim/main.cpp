@@ -227,7 +227,7 @@ int main(int argc, char **argv)
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Windows programs under Wine for a
 # check: a prefix set up like a Windows machine at a given display scale, and
 # a virtual display of their own.
@@ -29,7 +30,7 @@ prepare_prefix() {
         WINEPREFIX=$(mktemp -d)/prefix
         export WINEPREFIX
     fi
-    [ -f "$WINEPREFIX/system.reg" ] || DISPLAY= wineboot -i >/dev/null 2>&1
+    [ -f "$WINEPREFIX/system.reg" ] || DISPLAY='' wineboot -i >/dev/null 2>&1
     # Debian's Wine does not look in fonts-wine's folder by itself; a Windows
     # machine has the face in its Fonts folder, where Wine looks.
     local fonts="$WINEPREFIX/drive_c/windows/Fonts" face
@@ -47,7 +48,7 @@ prepare_prefix() {
     reg=$(mktemp --suffix=.reg)
     printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n"FontSmoothing"="2"\r\n"FontSmoothingType"=dword:00000002\r\n"FontSmoothingGamma"=dword:00000578\r\n"FontSmoothingOrientation"=dword:00000001\r\n\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]\r\n"LogPixels"=dword:%08x\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="%s"\r\n' \
         "$dpi" "$dpi" "$managed" >"$reg"
-    DISPLAY= wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+    DISPLAY='' wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
     rm -f "$reg"
     # Programs read the scale when they start; none of the old one may linger.
     wineserver -k 2>/dev/null || true
@@ -58,7 +59,8 @@ failures=0
 pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-log_lines() { tr -d '\r' <"$log" | sed 's/^[0-9:.]* //'; }
+# The sourcing script names its program's log in $log.
+log_lines() { tr -d '\r' <"${log:?}" | sed 's/^[0-9:.]* //'; }
 
 find_window() {
     window=
